@@ -1,0 +1,92 @@
+#include "core/brr_decoder.h"
+
+#include "core/app_state.h"
+#include "core/memory.h"
+#include "ui/log.h"
+
+namespace {
+
+// A WAVE header fits in front of the PCM later without another copy.
+constexpr uint32_t kHeaderRoom = 44;
+constexpr uint32_t kBlockBytes = 9;
+constexpr uint32_t kPcmBytesPerBlock = 32;
+// Headers from here up (range 13 to 15) never start or continue a run.
+constexpr uint8_t kFirstInvalidHeader = 0xD0;
+constexpr unsigned kDataBytesPerBlock = 8;
+
+// Reduces a value modulo 65536 into the signed 16-bit range: the sound
+// hardware wraps rather than clamps.
+int16_t WrapToInt16(int32_t value) {
+    uint32_t low = static_cast<uint32_t>(value) & 0xFFFFu;
+    return static_cast<int16_t>(low >= 0x8000u ? static_cast<int32_t>(low) - 0x10000 : static_cast<int32_t>(low));
+}
+
+// One output sample: the scaled nibble plus the filter's prediction from
+// the two previous outputs. C++ integer division truncates toward zero,
+// which is the rounding the predictions need.
+int16_t DecodeNibble(unsigned nibble, unsigned range, unsigned filter, int32_t p1, int32_t p2) {
+    int32_t n = nibble <= 7 ? static_cast<int32_t>(nibble) : static_cast<int32_t>(nibble) - 16;
+    int32_t s = n * (1 << range);
+    int32_t t = 0;
+    switch (filter) {
+    case 1: t = (15 * p1) / 16; break;
+    case 2: t = (61 * p1 - 30 * p2) / 32; break;
+    case 3: t = (115 * p1 - 52 * p2) / 64; break;
+    default: break;
+    }
+    return WrapToInt16(s + t);
+}
+
+// Decodes every block before the one whose header sits at runEnd into out,
+// which holds capacity samples. History before the run counts as silence.
+void DecodeBlocks(const uint8_t* rom, uint32_t runStart, uint32_t runEnd, int16_t* out, uint32_t capacity) {
+    int32_t p1 = 0;
+    int32_t p2 = 0;
+    uint32_t j = 0;
+    uint32_t i = runStart;
+    while (i <= runEnd) {
+        uint8_t header = rom[i++];
+        if (header >= kFirstInvalidHeader) continue;
+        unsigned range = header >> 4;
+        unsigned filter = (header >> 2) & 3;
+        for (unsigned k = 0; k < kDataBytesPerBlock && i <= runEnd && j + 2 <= capacity; ++k, ++i) {
+            uint8_t data = rom[i];
+            int16_t high = DecodeNibble(data >> 4, range, filter, p1, p2);
+            int16_t low = DecodeNibble(data & 0x0F, range, filter, high, p1);
+            out[j++] = high;
+            out[j++] = low;
+            p2 = high;
+            p1 = low;
+        }
+    }
+}
+
+void StoreDecodedSample(uint32_t size) {
+    if (app.sampleCount < kMaxSamples) {
+        app.sampleData[app.sampleCount] = app.decodeBuffer;
+        app.sampleBytes[app.sampleCount] = size;
+        app.decodeBuffer = nullptr;
+        ++app.sampleCount;
+    } else {
+        FreeDecodeBuffer();
+        LogPrint("\r\nMax of %d samples reached.", static_cast<int>(kMaxSamples));
+    }
+}
+
+}  // namespace
+
+uint32_t DecodedSize(uint32_t runStart, uint32_t runEnd) {
+    return (runEnd - runStart + (kBlockBytes - 1)) / kBlockBytes * kPcmBytesPerBlock;
+}
+
+void DecodeRun() {
+    FreeDecodeBuffer();
+    uint32_t size = DecodedSize(app.runStart, app.runEnd);
+    app.decodeBuffer = static_cast<int16_t*>(AllocBlock(static_cast<size_t>(size) + kHeaderRoom));
+    if (!app.decodeBuffer) {
+        LogPrint("\r\nError allocating %d bytes.", static_cast<int>(size));
+        return;
+    }
+    DecodeBlocks(app.romData, app.runStart, app.runEnd, app.decodeBuffer, size / 2);
+    StoreDecodedSample(size);
+}

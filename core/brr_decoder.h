@@ -1,0 +1,12 @@
+// Decodes one run of BRR blocks into 16-bit PCM and stores it as the
+// next sample.
+#pragma once
+
+#include <cstdint>
+
+// Decodes app.runStart..app.runEnd of app.romData into the next slot of
+// the sample table.
+void DecodeRun();
+
+// PCM bytes of a run whose first and end block headers lie at these offsets.
+uint32_t DecodedSize(uint32_t runStart, uint32_t runEnd);

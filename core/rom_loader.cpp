@@ -1,0 +1,169 @@
+#include "core/rom_loader.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "core/app_state.h"
+#include "core/memory.h"
+#include "core/platform.h"
+#include "res/resource.h"
+#include "ui/log.h"
+
+namespace {
+
+// The loader counts bytes in a signed 32-bit number.
+constexpr uintmax_t kMaxRomBytes = 0x7FFFFFFF;
+
+// Picks the path to load: the command line's, or the user's choice.
+bool ChooseRomPath(std::string& path) {
+    bool chosen = true;
+    if (app.cmdlineLoad) {
+        path = app.cmdlinePath;
+    } else {
+        chosen = CurrentPlatform().ChooseRomToOpen(path);
+    }
+    app.cmdlineLoad = 0;
+    return chosen;
+}
+
+// Finds the size of a loadable file; reports and returns false otherwise.
+bool QueryRomSize(const std::string& path, uint32_t& size) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::file_status status = fs::status(path, error);
+    if (error || !fs::exists(status)) {
+        ShowMessage(true, "Internal Error (?)", kMbStop, "Unable to stat() file '%s'.", path.c_str());
+        return false;
+    }
+    // Reading a directory or a device would fail only after the loaded ROM is gone.
+    if (fs::is_directory(status)) {
+        ShowMessage(true, "Can't Load Rom...!", kMbStop, "%s is a directory, not a ROM image.", path.c_str());
+        return false;
+    }
+    if (!fs::is_regular_file(status)) {
+        ShowMessage(true, "Can't Load Rom...!", kMbStop, "%s is not a regular file, so it can't be a ROM image.",
+                    path.c_str());
+        return false;
+    }
+    uintmax_t bytes = fs::file_size(path, error);
+    if (error) {
+        ShowMessage(true, "Internal Error (?)", kMbStop, "Unable to stat() file '%s'.", path.c_str());
+        return false;
+    }
+    if (bytes == 0) {
+        ShowMessage(true, "Ahem...", kMbStop, "%s is 0 bytes!  Bet you didn't\nthink I knew that or something...\n",
+                    path.c_str());
+        return false;
+    }
+    if (bytes > kMaxRomBytes) {
+        ShowMessage(true, "Can't Load Rom...!", kMbStop,
+                    "%s is too big to load.\nA ROM image must be smaller than 2 GiB (2147483648 bytes).",
+                    path.c_str());
+        return false;
+    }
+    size = static_cast<uint32_t>(bytes);
+    return true;
+}
+
+// Opens the file, offering Retry for as long as the user wants.
+std::FILE* OpenRom(const std::string& path) {
+    for (;;) {
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        if (file) return file;
+        int answer = ShowMessage(true, "Can't Load Rom...!", kMbRetryCancelStop,
+                                 "Here I sit all broken hearted,\ntried to load your rom,\n\nBut only farted.\n\n\n"
+                                 "...Couldn't load %s.",
+                                 path.c_str());
+        if (answer != kIdRetry) return nullptr;
+    }
+}
+
+// Reads the whole file into romData; on failure reports and releases everything.
+bool ReadRom(std::FILE* file, const std::string& path, uint32_t size) {
+    app.romData = static_cast<uint8_t*>(AllocBlock(size));
+    if (!app.romData) {
+        ShowMessage(true, "Out of Memory", kMbStop,
+                    "Looks like Windows couldn't grab me enough\nfree memory to load your %d byte ROM...",
+                    static_cast<int>(size));
+        return false;
+    }
+    errno = 0;
+    size_t bytesRead = std::fread(app.romData, 1, size, file);
+    if (errno != 0) {
+        ShowMessage(true, "Trouble Reading File", kMbStop,
+                    "The file loaded ok, and you had enough\nmemory to load it, but an error occurred while\n"
+                    "reading the file %s\n",
+                    path.c_str());
+        FreeAll();
+        return false;
+    }
+    if (bytesRead < size) {
+        ShowMessage(true, "Trouble Reading File", kMbStop,
+                    "The file loaded ok, and you had enough\nmemory to load it, but I only read %d\n"
+                    "bytes of the %d byte file %s\n",
+                    static_cast<int>(bytesRead), static_cast<int>(size), path.c_str());
+        FreeAll();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void LoadAndRip() {
+    std::string path;
+    if (!ChooseRomPath(path)) return;
+    uint32_t size = 0;
+    if (!QueryRomSize(path, size)) return;
+    std::FILE* file = OpenRom(path);
+    if (!file) return;
+
+    Platform& platform = CurrentPlatform();
+    uint32_t start = platform.TickCount();
+
+    std::string prefix;
+    if (app.romData) prefix = "\r\n" + app.romPath + " freed";
+    FreeAll();  // from here on the old image and its samples are gone
+
+    bool loaded = ReadRom(file, path, size);
+    std::fclose(file);
+    if (!loaded) return;
+
+    // Unsigned subtraction measures across the tick counter's wrap too.
+    uint32_t elapsed = platform.TickCount() - start;
+
+    app.romSize = size;
+    app.romPath = path;
+    LogPrint("\r\nYay!%s\r\nROM %s loaded ok.\r\n\r\nStats:\r\n%d bytes\r\nTook %d milliseconds", prefix.c_str(),
+             path.c_str(), static_cast<int>(size), static_cast<int>(elapsed));
+    EnableRomCommands();
+    platform.PostCommand(IDM_RIP);
+}
+
+void UnloadRom() {
+    if (!app.romData) {
+        LogPrint("\r\nYou have to load a ROM first.");
+        return;
+    }
+    std::string kept = app.romPath;
+    FreeAll();
+    LogPrint("\r\nROM %s freed from memory.", kept.c_str());
+    ResetProgress();
+}
+
+void RequestRip() {
+    if (!app.romData) {
+        LogPrint("\r\nYou have to load a ROM first.");
+        return;
+    }
+    ResetProgress();
+    app.scanPos = 0;
+    app.foundCount = 0;
+    app.ripPending = 1;
+    FreeDecodeBuffer();
+    LogPrint("\r\nSearching ROM for samples...");
+}

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what the build needs on Debian: "native" for the command-line
+# tool and its tests, "all" adds the Win32 cross build, Wine, the fuzzers
+# and the browser for the end-to-end tests.
+set -euo pipefail
+
+level=${1:-native}
+packages=(cmake g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev)
+if [ "$level" = all ]; then
+    packages+=(g++-mingw-w64-i686-win32 wine wine32:i386 xvfb xauth imagemagick
+               clang libclang-rt-14-dev libfuzzer-14-dev chromium nodejs npm)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo_cmd=""
+    [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+    if [ "$level" = all ]; then $sudo_cmd dpkg --add-architecture i386; fi
+    $sudo_cmd apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

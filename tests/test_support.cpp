@@ -1,0 +1,94 @@
+#include "tests/test_support.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "core/memory.h"
+#include "output/wav_file.h"
+#include "res/resource.h"
+#include "ui/about_help.h"
+#include "ui/log.h"
+
+void AppTest::SetUp() {
+    SetPlatform(&platform);
+    SetAllocGate(nullptr);
+    SetWriteBudget(-1);
+    ResetAppState();
+    ResetAboutCount();
+    LogClear();
+    platform = HeadlessPlatform();
+    char pattern[] = "/tmp/voxtrawl-test-XXXXXX";
+    tempDir = mkdtemp(pattern);
+}
+
+void AppTest::TearDown() {
+    SetAllocGate(nullptr);
+    SetWriteBudget(-1);
+    ResetAppState();
+    std::error_code ignored;
+    std::filesystem::permissions(tempDir, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(tempDir, ignored);
+}
+
+std::string AppTest::WriteTempFile(const std::string& name, const Bytes& bytes) {
+    std::string path = tempDir + "/" + name;
+    WriteWholeFile(path, bytes);
+    return path;
+}
+
+void AppTest::LoadAndRipBytes(const Bytes& rom, const std::string& name) {
+    platform.openPaths.push_back(WriteTempFile(name, rom));
+    platform.Run(IDM_LOAD_AND_RIP);
+}
+
+int AppTest::LogCount(const std::string& message) const {
+    std::string log = LogText();
+    int count = 0;
+    for (size_t at = log.find(message); at != std::string::npos; at = log.find(message, at + 1)) {
+        size_t after = at + message.size();
+        if (after == log.size() || log[after] == '\r') ++count;
+    }
+    return count;
+}
+
+Bytes ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteWholeFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void AppendBlock(Bytes& out, uint8_t header, uint8_t data) {
+    out.push_back(header);
+    out.insert(out.end(), 8, data);
+}
+
+Bytes MakeRun(unsigned blocks, uint8_t header, uint8_t endHeader, uint8_t data) {
+    Bytes run;
+    for (unsigned i = 1; i < blocks; ++i) AppendBlock(run, header, data);
+    AppendBlock(run, endHeader, data);
+    return run;
+}
+
+Bytes Filler(size_t bytes) { return Bytes(bytes, 0xFE); }
+
+void FakeRip(const std::string& romPath, const std::vector<uint32_t>& bytes) {
+    FreeAll();
+    app.romData = static_cast<uint8_t*>(AllocBlock(16));
+    app.romSize = 16;
+    app.romPath = romPath;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        auto* pcm = static_cast<int16_t*>(AllocBlock(bytes[i] + 44));
+        for (uint32_t k = 0; k < bytes[i] / 2; ++k) pcm[k] = static_cast<int16_t>(k * 37 + i * 1000 - 20000);
+        app.sampleData[i] = pcm;
+        app.sampleBytes[i] = bytes[i];
+    }
+    app.sampleCount = static_cast<uint32_t>(bytes.size());
+    app.samplesReady = 1;
+}

@@ -1,0 +1,46 @@
+// Shared fixtures and helpers of the unit tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/app_state.h"
+#include "ui/headless/headless_platform.h"
+
+using Bytes = std::vector<uint8_t>;
+
+// A fresh program state over a headless platform, with a private
+// temporary directory that is removed afterwards.
+class AppTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Writes bytes to a file in the temporary directory; returns its path.
+    std::string WriteTempFile(const std::string& name, const Bytes& bytes);
+    // Loads and rips these bytes through Load & Rip, as a user would.
+    void LoadAndRipBytes(const Bytes& rom, const std::string& name = "game.sfc");
+    // Number of log lines equal to this text (the text starts with "\r\n").
+    int LogCount(const std::string& message) const;
+
+    HeadlessPlatform platform;
+    std::string tempDir;
+};
+
+Bytes ReadWholeFile(const std::string& path);
+void WriteWholeFile(const std::string& path, const Bytes& bytes);
+
+// One 9-byte block: header and 8 data bytes all equal to data.
+void AppendBlock(Bytes& out, uint8_t header, uint8_t data = 0x11);
+// A run of n blocks (n >= 1): n - 1 blocks with header and the end block
+// with endHeader (which should have bit 0 set).
+Bytes MakeRun(unsigned blocks, uint8_t header = 0x80, uint8_t endHeader = 0x81, uint8_t data = 0x11);
+// Filler that can never start an attempt (bytes 0xD0 and above, no end flag).
+Bytes Filler(size_t bytes);
+
+// Fills the sample table as a scan of a ROM at romPath would, without one:
+// sample i holds bytes[i] bytes of a pattern that depends on i.
+void FakeRip(const std::string& romPath, const std::vector<uint32_t>& bytes);

@@ -1,0 +1,78 @@
+#include "ui/log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "core/platform.h"
+
+namespace {
+
+char logText[kLogCapacity + 1];
+size_t logLength = 0;
+
+// The pane shows this many lines; the newest ones are kept in view.
+constexpr int kVisibleLines = 13;
+
+// Removes the first line, its line feed included; a text without a line
+// feed counts as one line.
+void DropFirstLine() {
+    const void* feed = std::memchr(logText, '\n', logLength);
+    if (!feed) {
+        logLength = 0;
+    } else {
+        size_t cut = static_cast<const char*>(feed) - logText + 1;
+        std::memmove(logText, logText + cut, logLength - cut);
+        logLength -= cut;
+    }
+    logText[logLength] = '\0';
+}
+
+void RefreshPane() {
+    Platform& platform = CurrentPlatform();
+    platform.SetLogText(logText);
+    platform.ScrollLog(platform.LogLineCount() - kVisibleLines);
+}
+
+}  // namespace
+
+void LogAppend(const char* text) {
+    size_t n = std::strlen(text);
+    // A text beyond the capacity keeps its end: the newest words matter most.
+    if (n > kLogCapacity) {
+        text += n - kLogCapacity;
+        n = kLogCapacity;
+    }
+    while (n + logLength > kLogCapacity) DropFirstLine();
+    std::memcpy(logText + logLength, text, n);
+    logLength += n;
+    logText[logLength] = '\0';
+    RefreshPane();
+    CurrentPlatform().LogAppended(text);
+}
+
+void LogPrint(const char* format, ...) {
+    char buffer[kMessageBufferSize];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    LogAppend(buffer);
+}
+
+void LogClear() {
+    logLength = 0;
+    logText[0] = '\0';
+    CurrentPlatform().SetLogText(logText);
+}
+
+const char* LogText() { return logText; }
+
+int ShowMessage(bool owned, const char* caption, unsigned type, const char* format, ...) {
+    char buffer[kMessageBufferSize];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return CurrentPlatform().MessageBox(owned, caption, type, buffer);
+}
