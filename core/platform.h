@@ -43,6 +43,8 @@ public:
     virtual void SetLogText(const char* text) = 0;
     virtual int LogLineCount() = 0;
     virtual void ScrollLog(int lines) = 0;
+    // Whole lines the pane shows at once; the newest ones are kept in view.
+    virtual int LogVisibleLines() { return 13; }
     // Called with each text appended to the log, after the pane is refreshed.
     virtual void LogAppended(const char* /*text*/) {}
 

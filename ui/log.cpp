@@ -11,9 +11,6 @@ namespace {
 char logText[kLogCapacity + 1];
 size_t logLength = 0;
 
-// The pane shows this many lines; the newest ones are kept in view.
-constexpr int kVisibleLines = 13;
-
 // Removes the first line, its line feed included; a text without a line
 // feed counts as one line.
 void DropFirstLine() {
@@ -31,7 +28,7 @@ void DropFirstLine() {
 void RefreshPane() {
     Platform& platform = CurrentPlatform();
     platform.SetLogText(logText);
-    platform.ScrollLog(platform.LogLineCount() - kVisibleLines);
+    platform.ScrollLog(platform.LogLineCount() - platform.LogVisibleLines());
 }
 
 }  // namespace
