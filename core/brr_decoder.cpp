@@ -21,22 +21,6 @@ int16_t WrapToInt16(int32_t value) {
     return static_cast<int16_t>(low >= 0x8000u ? static_cast<int32_t>(low) - 0x10000 : static_cast<int32_t>(low));
 }
 
-// One output sample: the scaled nibble plus the filter's prediction from
-// the two previous outputs. C++ integer division truncates toward zero,
-// which is the rounding the predictions need.
-int16_t DecodeNibble(unsigned nibble, unsigned range, unsigned filter, int32_t p1, int32_t p2) {
-    int32_t n = nibble <= 7 ? static_cast<int32_t>(nibble) : static_cast<int32_t>(nibble) - 16;
-    int32_t s = n * (1 << range);
-    int32_t t = 0;
-    switch (filter) {
-    case 1: t = (15 * p1) / 16; break;
-    case 2: t = (61 * p1 - 30 * p2) / 32; break;
-    case 3: t = (115 * p1 - 52 * p2) / 64; break;
-    default: break;
-    }
-    return WrapToInt16(s + t);
-}
-
 // Decodes every block before the one whose header sits at runEnd into out,
 // which holds capacity samples. History before the run counts as silence.
 void DecodeBlocks(const uint8_t* rom, uint32_t runStart, uint32_t runEnd, int16_t* out, uint32_t capacity) {
@@ -51,8 +35,8 @@ void DecodeBlocks(const uint8_t* rom, uint32_t runStart, uint32_t runEnd, int16_
         unsigned filter = (header >> 2) & 3;
         for (unsigned k = 0; k < kDataBytesPerBlock && i <= runEnd && j + 2 <= capacity; ++k, ++i) {
             uint8_t data = rom[i];
-            int16_t high = DecodeNibble(data >> 4, range, filter, p1, p2);
-            int16_t low = DecodeNibble(data & 0x0F, range, filter, high, p1);
+            int16_t high = DecodeBrrNibble(data >> 4, range, filter, p1, p2);
+            int16_t low = DecodeBrrNibble(data & 0x0F, range, filter, high, p1);
             out[j++] = high;
             out[j++] = low;
             p2 = high;
@@ -74,6 +58,22 @@ void StoreDecodedSample(uint32_t size) {
 }
 
 }  // namespace
+
+// The scaled nibble plus the filter's prediction from the two previous
+// outputs. Integer division truncates toward zero, the rounding the
+// predictions need, and the products stay far inside 32 bits.
+int16_t DecodeBrrNibble(unsigned nibble, unsigned range, unsigned filter, int32_t p1, int32_t p2) {
+    int32_t n = nibble <= 7 ? static_cast<int32_t>(nibble) : static_cast<int32_t>(nibble) - 16;
+    int32_t s = n * (1 << range);
+    int32_t t = 0;
+    switch (filter) {
+    case 1: t = (15 * p1) / 16; break;
+    case 2: t = (61 * p1 - 30 * p2) / 32; break;
+    case 3: t = (115 * p1 - 52 * p2) / 64; break;
+    default: break;
+    }
+    return WrapToInt16(s + t);
+}
 
 uint32_t DecodedSize(uint32_t runStart, uint32_t runEnd) {
     return (runEnd - runStart + (kBlockBytes - 1)) / kBlockBytes * kPcmBytesPerBlock;

@@ -10,3 +10,7 @@ void DecodeRun();
 
 // PCM bytes of a run whose first and end block headers lie at these offsets.
 uint32_t DecodedSize(uint32_t runStart, uint32_t runEnd);
+
+// One output sample from a 4-bit value (0..15) with a header's range
+// (0..12) and filter (0..3), given the two previous output samples.
+int16_t DecodeBrrNibble(unsigned nibble, unsigned range, unsigned filter, int32_t p1, int32_t p2);

@@ -1,5 +1,6 @@
 #include "ui/headless/headless_platform.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -63,9 +64,7 @@ void HeadlessPlatform::SetLogText(const char* text) {
 }
 
 int HeadlessPlatform::LogLineCount() {
-    int lines = 1;
-    for (const char* p = paneText.c_str(); *p; ++p) lines += *p == '\n';
-    return lines;
+    return 1 + static_cast<int>(std::count(paneText.begin(), paneText.end(), '\n'));
 }
 
 void HeadlessPlatform::ScrollLog(int lines) {

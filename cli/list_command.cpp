@@ -1,0 +1,119 @@
+// list: one row per qualifying run of the scan, as a table or as JSON.
+#include <cstdint>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/commands.h"
+#include "core/scanner.h"
+
+namespace {
+
+constexpr uint32_t kBlockBytes = 9;
+constexpr uint8_t kLoopFlag = 0x02;
+
+struct ListOptions {
+    std::string rom;
+    bool json = false;
+    RipSettings settings;
+};
+
+struct Row {
+    uint32_t number;
+    uint32_t start;  // first block header
+    uint32_t end;    // end block header
+    uint32_t blocks;
+    bool stored;     // false when the table was full or memory ran out
+    uint32_t bytes;  // PCM bytes of the stored sample
+    bool loop;
+};
+
+// The scanner reports runs through a plain function; the rows of the
+// listing in progress live here meanwhile.
+std::vector<Row>* rowsInProgress = nullptr;
+
+void CollectRun(uint32_t runStart, uint32_t runEnd, bool stored) {
+    Row row;
+    row.number = static_cast<uint32_t>(rowsInProgress->size()) + 1;
+    row.start = runStart;
+    row.end = runEnd;
+    row.blocks = (runEnd - runStart) / kBlockBytes + 1;
+    row.stored = stored;
+    row.bytes = stored ? app.sampleBytes[app.sampleCount - 1] : 0;
+    row.loop = (app.romData[runStart] & kLoopFlag) != 0;
+    rowsInProgress->push_back(row);
+}
+
+double Seconds(const Row& row, int32_t rate) { return row.bytes / 2.0 / rate; }
+
+std::string Hex(uint32_t offset) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06X", static_cast<unsigned>(offset));
+    return text;
+}
+
+void PrintTable(const std::vector<Row>& rows, int32_t rate) {
+    std::printf("%5s  %-8s  %-8s  %6s  %9s  %8s  %4s\n", "#", "start", "end", "blocks", "PCM bytes", "seconds",
+                "loop");
+    for (const Row& row : rows) {
+        std::string bytes = row.stored ? std::to_string(row.bytes) : "-";
+        std::printf("%5u  %-8s  %-8s  %6u  %9s  %8.3f  %4s\n", static_cast<unsigned>(row.number),
+                    Hex(row.start).c_str(), Hex(row.end).c_str(), static_cast<unsigned>(row.blocks), bytes.c_str(),
+                    Seconds(row, rate), row.loop ? "yes" : "no");
+    }
+}
+
+void PrintJson(const ListOptions& options, const std::vector<Row>& rows) {
+    nlohmann::ordered_json samples = nlohmann::ordered_json::array();
+    for (const Row& row : rows) {
+        samples.push_back({{"number", row.number},
+                           {"start", row.start},
+                           {"end", row.end},
+                           {"blocks", row.blocks},
+                           {"stored", row.stored},
+                           {"bytes", row.bytes},
+                           {"seconds", Seconds(row, options.settings.rate)},
+                           {"loop", row.loop}});
+    }
+    nlohmann::ordered_json listing = {{"rom", options.rom},
+                              {"rate", options.settings.rate},
+                              {"minRunBytes", options.settings.minRun},
+                              {"samples", samples}};
+    std::cout << listing.dump(2) << '\n';
+}
+
+int RunList(const ListOptions& options) {
+    // stdout carries the listing alone; boxes still go to stderr.
+    CliPlatform platform(false);
+    BeginSession(platform, options.settings);
+    std::vector<Row> rows;
+    rowsInProgress = &rows;
+    SetRunObserver(CollectRun);
+    bool loaded = LoadAndScan(platform, options.rom);
+    SetRunObserver(nullptr);
+    rowsInProgress = nullptr;
+    EndSession(platform);
+    if (!loaded) return kExitFailed;
+    if (options.json) {
+        PrintJson(options, rows);
+    } else {
+        PrintTable(rows, options.settings.rate);
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+void AddListCommand(CLI::App& cli, CommandAction& action) {
+    auto options = std::make_shared<ListOptions>();
+    CLI::App* list = cli.add_subcommand(
+        "list", "List the samples a rip finds: offsets of the first and end block headers, size, length, loop flag.");
+    list->add_option("ROM", options->rom, "ROM image file")->required();
+    list->add_flag("--json", options->json, "Print the listing as JSON");
+    AddRipSettingOptions(*list, options->settings);
+    list->callback([options, &action]() { action = [options]() { return RunList(*options); }; });
+}

@@ -1,0 +1,30 @@
+// What every subcommand does with a ROM before its own part: set up the
+// program's state and platform, then load and scan as the window does.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "cli/cli_platform.h"
+#include "core/app_state.h"
+
+// Exit codes of voxtrawl-cli.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;  // a ROM could not be loaded or a file not written
+constexpr int kExitUsage = 2;
+
+// The settings a user can change, with the program's initial values.
+struct RipSettings {
+    int32_t rate = kInitialFrequency;
+    int32_t minRun = kInitialMinRunBytes;
+};
+
+// Makes platform the program's platform and applies the settings.
+void BeginSession(CliPlatform& platform, const RipSettings& settings);
+// Releases the ROM and samples and ends the output, as shutdown does.
+void EndSession(CliPlatform& platform);
+
+// Load & Rip by the command-line road, then the idle-time scan. Returns
+// false when the ROM could not be loaded (its message box says why). A
+// scan that finds nothing unloads the ROM but still counts as success.
+bool LoadAndScan(CliPlatform& platform, const std::string& romPath);
