@@ -5,7 +5,7 @@
 #include "res/resource.h"
 #include "ui/about_help.h"
 #include "ui/log.h"
-#include "ui/win32/command_line.h"
+#include "ui/command_line.h"
 #include "ui/win32/main_window.h"
 #include "ui/win32/toolbar_buttons.h"
 #include "ui/win32/win32_platform.h"

@@ -1,4 +1,4 @@
-#include "ui/win32/command_line.h"
+#include "ui/command_line.h"
 
 namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
