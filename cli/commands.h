@@ -16,3 +16,4 @@ void AddRipSettingOptions(CLI::App& command, RipSettings& settings);
 
 void AddRipCommand(CLI::App& cli, CommandAction& action);
 void AddListCommand(CLI::App& cli, CommandAction& action);
+void AddReportCommand(CLI::App& cli, CommandAction& action);

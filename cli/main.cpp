@@ -13,6 +13,7 @@ const char kUsage[] =
     "  voxtrawl-cli rip ROM... [--out DIR] [--rate HZ] [--min-run BYTES]\n"
     "  voxtrawl-cli rip ROM --one-file FILE [--rate HZ] [--min-run BYTES]\n"
     "  voxtrawl-cli list ROM [--json] [--rate HZ] [--min-run BYTES]\n"
+    "  voxtrawl-cli report ROM [-o FILE.html] [--rate HZ] [--min-run BYTES]\n"
     "Run 'voxtrawl-cli --help' or 'voxtrawl-cli COMMAND --help' for more.\n";
 
 }  // namespace
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
     CommandAction action;
     AddRipCommand(cli, action);
     AddListCommand(cli, action);
+    AddReportCommand(cli, action);
     try {
         cli.parse(argc, argv);
     } catch (const CLI::Success& done) {

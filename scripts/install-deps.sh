@@ -8,13 +8,17 @@ level=${1:-native}
 packages=(cmake g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev)
 if [ "$level" = all ]; then
     packages+=(g++-mingw-w64-i686-win32 wine wine32:i386 xvfb xauth imagemagick
-               clang libclang-rt-14-dev libfuzzer-14-dev chromium nodejs npm)
+               clang libclang-rt-14-dev libfuzzer-14-dev chromium)
 fi
 
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
+# Node.js may come from elsewhere than Debian; only install it when absent.
+if [ "$level" = all ] && ! command -v npm >/dev/null 2>&1; then
+    missing+=(nodejs npm)
+fi
 if [ ${#missing[@]} -gt 0 ]; then
     sudo_cmd=""
     [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"

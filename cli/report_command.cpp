@@ -1,0 +1,108 @@
+// report: rip one ROM and write a self-contained HTML page to see and hear
+// its samples and download them as WAVE files.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include "cli/commands.h"
+#include "cli/report_page.h"
+#include "core/scanner.h"
+#include "output/wav_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint8_t kLoopFlag = 0x02;
+
+struct ReportOptions {
+    std::string rom;
+    std::string out;
+    RipSettings settings;
+};
+
+// The scanner reports runs through a plain function; the report being
+// filled lives here meanwhile.
+Report* reportInProgress = nullptr;
+
+// Copies a stored sample at once, while its slot is the newest one.
+void CollectRun(uint32_t runStart, uint32_t runEnd, bool stored) {
+    Report& report = *reportInProgress;
+    ++report.runsFound;
+    if (!stored) return;
+    uint32_t slot = app.sampleCount - 1;
+    uint32_t bytes = app.sampleBytes[slot];
+    report.samples.push_back({runStart, runEnd, (app.romData[runStart] & kLoopFlag) != 0, bytes});
+    for (uint32_t i = 0; i < bytes / 2; ++i) {
+        uint16_t value = static_cast<uint16_t>(app.sampleData[slot][i]);
+        report.pcm.push_back(static_cast<uint8_t>(value));
+        report.pcm.push_back(static_cast<uint8_t>(value >> 8));
+    }
+}
+
+// The ROM's path with .html for its extension; a ROM that already ends
+// in .html keeps it and gets another, so it is never overwritten.
+std::string DefaultPagePath(const std::string& rom) {
+    fs::path path(rom);
+    if (path.extension() == ".html") return rom + ".html";
+    return path.replace_extension(".html").string();
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return fs::equivalent(a, b, error);
+}
+
+bool WritePage(const std::string& path, const std::string& page) {
+    std::FILE* file = OpenForWrite(path);
+    if (!file) return false;
+    bool ok = WriteAll(file, page.data(), page.size());
+    ok = CloseWritten(file) && ok;
+    if (!ok) RemoveIncompleteFile(path);
+    return ok;
+}
+
+int RunReport(const ReportOptions& options) {
+    std::string pagePath = options.out.empty() ? DefaultPagePath(options.rom) : options.out;
+    if (SameFile(pagePath, options.rom)) {
+        std::fprintf(stderr, "voxtrawl-cli: %s is the ROM itself; choose another file with -o.\n", pagePath.c_str());
+        return kExitUsage;
+    }
+    CliPlatform platform(false);
+    BeginSession(platform, options.settings);
+    Report report;
+    report.romPath = options.rom;
+    report.rate = options.settings.rate;
+    report.minRunBytes = options.settings.minRun;
+    reportInProgress = &report;
+    SetRunObserver(CollectRun);
+    bool loaded = LoadAndScan(platform, options.rom);
+    SetRunObserver(nullptr);
+    reportInProgress = nullptr;
+    EndSession(platform);
+    if (!loaded) return kExitFailed;
+
+    std::error_code error;
+    report.romSize = fs::file_size(options.rom, error);
+    if (!WritePage(pagePath, BuildReportPage(report))) {
+        std::fprintf(stderr, "voxtrawl-cli: can't write %s.\n", pagePath.c_str());
+        return kExitFailed;
+    }
+    std::printf("Wrote %s with %u samples.\n", pagePath.c_str(), static_cast<unsigned>(report.samples.size()));
+    return kExitOk;
+}
+
+}  // namespace
+
+void AddReportCommand(CLI::App& cli, CommandAction& action) {
+    auto options = std::make_shared<ReportOptions>();
+    CLI::App* report = cli.add_subcommand(
+        "report", "Write one HTML page to see, hear and download the samples a rip finds (no network needed).");
+    report->add_option("ROM", options->rom, "ROM image file")->required();
+    report->add_option("-o,--out", options->out, "The page to write (default: the ROM's path with .html)");
+    AddRipSettingOptions(*report, options->settings);
+    report->callback([options, &action]() { action = [options]() { return RunReport(*options); }; });
+}

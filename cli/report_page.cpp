@@ -1,0 +1,123 @@
+#include "cli/report_page.h"
+
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "report_page_text.h"  // generated from report_page.{html,css,js}
+#include "core/app_state.h"
+#include "ui/dialog_logic.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string Base64(const std::vector<uint8_t>& bytes) {
+    static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    text.reserve((bytes.size() + 2) / 3 * 4);
+    size_t i = 0;
+    for (; i + 3 <= bytes.size(); i += 3) {
+        uint32_t group = bytes[i] << 16 | bytes[i + 1] << 8 | bytes[i + 2];
+        for (int shift = 18; shift >= 0; shift -= 6) text += kDigits[(group >> shift) & 63];
+    }
+    size_t left = bytes.size() - i;
+    if (left > 0) {
+        uint32_t group = bytes[i] << 16 | (left == 2 ? bytes[i + 1] << 8 : 0);
+        text += kDigits[(group >> 18) & 63];
+        text += kDigits[(group >> 12) & 63];
+        text += left == 2 ? kDigits[(group >> 6) & 63] : '=';
+        text += '=';
+    }
+    return text;
+}
+
+std::string EscapeHtml(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&#39;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+// Serialises for a <script> element. '<', '>' and '&' only occur inside
+// JSON strings, where their \u escapes mean the same, so nothing from a
+// file name can close the element or open a comment. Bytes that are not
+// UTF-8 (file names need not be) become U+FFFD.
+std::string ScriptSafeJson(const Json& value) {
+    std::string json = value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::string out;
+    out.reserve(json.size());
+    for (char c : json) {
+        if (c == '<') out += "\\u003c";
+        else if (c == '>') out += "\\u003e";
+        else if (c == '&') out += "\\u0026";
+        else out += c;
+    }
+    return out;
+}
+
+// The text as valid UTF-8, for the places outside JSON.
+std::string ValidUtf8(const std::string& text) {
+    return Json::parse(Json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)).get<std::string>();
+}
+
+Json PageData(const Report& report, const std::string& romName) {
+    Json samples = Json::array();
+    uint64_t offset = 0;
+    for (const ReportSample& sample : report.samples) {
+        samples.push_back({{"start", sample.start},
+                           {"end", sample.end},
+                           {"blocks", (sample.end - sample.start) / 9 + 1},
+                           {"loop", sample.loop},
+                           {"offset", offset},
+                           {"bytes", sample.bytes}});
+        offset += sample.bytes;
+    }
+    return {{"rom", {{"name", romName}, {"path", report.romPath}, {"size", report.romSize}}},
+            {"rate", report.rate},
+            {"rates", std::vector<int32_t>(kRates, kRates + kRateCount)},
+            {"minRunBytes", report.minRunBytes},
+            {"runsFound", report.runsFound},
+            {"maxSamples", kMaxSamples},
+            {"samples", samples}};
+}
+
+// Replaces every {{NAME}} of the template in one pass, so that nothing a
+// value brings in is ever read as a placeholder.
+std::string Fill(const std::string& page, const std::vector<std::pair<std::string, std::string>>& values) {
+    std::string out;
+    size_t at = 0;
+    for (size_t open; (open = page.find("{{", at)) != std::string::npos;) {
+        size_t close = page.find("}}", open);
+        if (close == std::string::npos) break;
+        std::string name = page.substr(open + 2, close - open - 2);
+        const std::string* value = nullptr;
+        for (const auto& pair : values)
+            if (pair.first == name) value = &pair.second;
+        out.append(page, at, open - at);
+        if (value) out += *value;
+        else out.append(page, open, close + 2 - open);
+        at = close + 2;
+    }
+    out.append(page, at, std::string::npos);
+    return out;
+}
+
+}  // namespace
+
+std::string BuildReportPage(const Report& report) {
+    std::string romName = ValidUtf8(std::filesystem::path(report.romPath).filename().string());
+    return Fill(kReportPageHtml, {{"TITLE", EscapeHtml(romName)},
+                                  {"STYLE", kReportPageCss},
+                                  {"DATA", ScriptSafeJson(PageData(report, romName))},
+                                  {"PCM", Base64(report.pcm)},
+                                  {"SCRIPT", kReportPageJs}});
+}

@@ -1,0 +1,463 @@
+'use strict';
+// The audition page: lists the samples, draws their waveforms as rows come
+// into view, plays them through Web Audio and builds WAVE downloads. All
+// text from the ROM side is set with textContent, never parsed as HTML.
+(() => {
+  const data = JSON.parse(document.getElementById('report-data').textContent);
+  const pcm = decodeBase64(document.getElementById('report-pcm').textContent);
+  const samples = data.samples;
+  const byId = (id) => document.getElementById(id);
+
+  const WAV_HEADER_BYTES = 44;
+  const PLAY_LABEL = '\u25B6 Play';
+  const PLAYING_LABEL = '\u25A0 Stop';
+
+  const state = {
+    rate: data.rate,
+    loop: false,
+    selected: -1,
+    audio: null,    // AudioContext, made on the first play
+    playing: null,  // { index, source, startedAt, seconds }
+    rows: [],
+  };
+
+  // ---- Data ----------------------------------------------------------
+
+  function decodeBase64(text) {
+    const binary = atob(text);
+    const bytes = new Uint8Array(binary.length);
+    for (let i = 0; i < binary.length; i++) bytes[i] = binary.charCodeAt(i);
+    return bytes;
+  }
+
+  function samplePcm(index) {
+    const sample = samples[index];
+    return pcm.subarray(sample.offset, sample.offset + sample.bytes);
+  }
+
+  // The 44-byte header exactly as the ripper writes it: PCM, mono, 16 bits;
+  // the 32-bit fields wrap like the ripper's.
+  function wavHeader(dataBytes, rate) {
+    const header = new ArrayBuffer(WAV_HEADER_BYTES);
+    const view = new DataView(header);
+    const ascii = (at, text) => { for (let i = 0; i < 4; i++) view.setUint8(at + i, text.charCodeAt(i)); };
+    ascii(0, 'RIFF');
+    view.setUint32(4, (dataBytes + 36) >>> 0, true);
+    ascii(8, 'WAVE');
+    ascii(12, 'fmt ');
+    view.setUint32(16, 16, true);
+    view.setUint16(20, 1, true);
+    view.setUint16(22, 1, true);
+    view.setUint32(24, rate >>> 0, true);
+    view.setUint32(28, (rate * 2) >>> 0, true);
+    view.setUint16(32, 2, true);
+    view.setUint16(34, 16, true);
+    ascii(36, 'data');
+    view.setUint32(40, dataBytes >>> 0, true);
+    return header;
+  }
+
+  function wavBlob(bytes) {
+    return new Blob([wavHeader(bytes.length, state.rate), bytes], { type: 'audio/wav' });
+  }
+
+  // ---- Formatting ----------------------------------------------------
+
+  const hex = (offset) => '0x' + offset.toString(16).toUpperCase().padStart(6, '0');
+  const grouped = (n) => n.toLocaleString('en-US');
+  const seconds = (bytes) => (bytes / 2 / state.rate).toFixed(3) + ' s';
+
+  function sizeText(bytes) {
+    const units = ['bytes', 'KiB', 'MiB', 'GiB'];
+    let value = bytes;
+    let unit = 0;
+    while (value >= 1024 && unit < units.length - 1) { value /= 1024; unit++; }
+    const short = unit === 0 ? '' : ` (${value.toFixed(value < 10 ? 1 : 0).replace(/\.0$/, '')} ${units[unit]})`;
+    return `${grouped(bytes)} bytes${short}`;
+  }
+
+  function setText(id, text) { byId(id).textContent = text; }
+
+  // ---- Summary and toolbar -------------------------------------------
+
+  function fillSummary() {
+    setText('rom-name', data.rom.name);
+    setText('rom-path', data.rom.path);
+    byId('rom-path').hidden = data.rom.path === data.rom.name;
+    document.title = `${data.rom.name} · VOXTRAWL samples`;
+    setText('rom-size', sizeText(data.rom.size));
+    setText('min-run', `${grouped(data.minRunBytes)} bytes`);
+    setText('start-rate', `${grouped(data.rate)} Hz`);
+    setText('runs-found', grouped(data.runsFound));
+    setText('samples-stored', grouped(samples.length));
+    const dropped = data.runsFound - samples.length;
+    if (dropped > 0) {
+      const note = byId('dropped');
+      note.hidden = false;
+      note.textContent = `${grouped(dropped)} qualifying ${dropped === 1 ? 'run was' : 'runs were'} not stored ` +
+        `(a rip keeps ${grouped(data.maxSamples)} samples at most).`;
+    }
+  }
+
+  function fillRates() {
+    const select = byId('rate');
+    const rates = data.rates.includes(data.rate) ? data.rates : [...data.rates, data.rate].sort((a, b) => a - b);
+    for (const rate of rates) {
+      const option = document.createElement('option');
+      option.value = String(rate);
+      option.textContent = `${grouped(rate)} Hz`;
+      option.selected = rate === data.rate;
+      select.append(option);
+    }
+    select.addEventListener('change', () => {
+      state.rate = Number(select.value);
+      updateLengths();
+      if (state.playing) play(state.playing.index);  // hear the new rate at once
+    });
+  }
+
+  function setupToolbar() {
+    // The table head sticks below the toolbar, however many lines it wraps to.
+    const bar = document.querySelector('.toolbar');
+    new ResizeObserver(([entry]) => {
+      const height = entry.borderBoxSize?.[0]?.blockSize ?? entry.contentRect.height;
+      document.documentElement.style.setProperty('--bar-height', `${Math.ceil(height)}px`);
+    }).observe(bar);
+    const loop = byId('loop');
+    loop.addEventListener('change', () => {
+      state.loop = loop.checked;
+      if (state.playing) state.playing.source.loop = state.loop;
+      showStatus();
+    });
+    byId('stop').addEventListener('click', stop);
+    const all = byId('download-all');
+    const stem = data.rom.name.replace(/\.[^.]*$/, '') || data.rom.name;
+    all.download = `${stem}.wav`;
+    if (samples.length === 0) all.setAttribute('aria-disabled', 'true');
+    offerDownload(all, () => wavBlob(pcm));
+  }
+
+  // A link gets its WAVE image when clicked, at the rate chosen then.
+  function offerDownload(link, makeBlob) {
+    link.addEventListener('click', () => {
+      if (link.href.startsWith('blob:')) URL.revokeObjectURL(link.href);
+      link.href = URL.createObjectURL(makeBlob());
+    });
+  }
+
+  // ---- Rows ----------------------------------------------------------
+
+  function cell(row, className, text) {
+    const td = document.createElement('td');
+    td.className = className;
+    if (text !== undefined) td.textContent = text;
+    row.append(td);
+    return td;
+  }
+
+  function buildRow(sample, index) {
+    const number = index + 1;
+    const tr = document.createElement('tr');
+    tr.tabIndex = -1;
+    tr.dataset.index = String(index);
+    cell(tr, 'number num', String(number));
+    cell(tr, 'offset', hex(sample.start));
+    cell(tr, 'offset', hex(sample.end));
+    cell(tr, 'num', grouped(sample.blocks));
+    const length = cell(tr, 'length num', seconds(sample.bytes));
+    const flag = document.createElement('span');
+    flag.className = sample.loop ? 'loop-flag on' : 'loop-flag';
+    flag.textContent = sample.loop ? 'yes' : 'no';
+    cell(tr, 'loop').append(flag);
+    const wave = cell(tr, 'wave');
+    const canvas = document.createElement('canvas');
+    canvas.dataset.index = String(index);
+    canvas.setAttribute('role', 'img');
+    canvas.setAttribute('aria-label', `Waveform of sample ${number}`);
+    wave.append(canvas);
+
+    const actions = cell(tr, 'actions');
+    const playButton = document.createElement('button');
+    playButton.type = 'button';
+    playButton.className = 'button play';
+    playButton.textContent = PLAY_LABEL;
+    playButton.disabled = sample.bytes === 0;
+    playButton.addEventListener('click', (event) => {
+      event.stopPropagation();
+      select(index, false);
+      // The playing row's button stops it.
+      if (state.playing && state.playing.index === index) stop();
+      else play(index);
+    });
+    const link = document.createElement('a');
+    link.className = 'button wav';
+    link.href = '#';
+    link.download = `${number}.wav`;
+    link.textContent = `\u21E9 ${number}.wav`;
+    offerDownload(link, () => wavBlob(samplePcm(index)));
+    actions.append(playButton, link);
+
+    tr.addEventListener('click', () => select(index, false));
+    tr.addEventListener('dblclick', () => play(index));
+    return { tr, canvas, wave, length, playButton, drawnWidth: 0 };
+  }
+
+  function buildRows() {
+    if (samples.length === 0) {
+      byId('no-samples').hidden = false;
+      return;
+    }
+    const body = document.createDocumentFragment();
+    samples.forEach((sample, index) => {
+      const row = buildRow(sample, index);
+      state.rows.push(row);
+      body.append(row.tr);
+    });
+    byId('rows').append(body);
+    byId('samples').hidden = false;
+  }
+
+  function updateLengths() {
+    state.rows.forEach((row, index) => { row.length.textContent = seconds(samples[index].bytes); });
+  }
+
+  // ---- Waveforms -----------------------------------------------------
+
+  // Colours come from the style sheet, so the light and dark schemes agree.
+  let colours = null;
+
+  function waveColours() {
+    if (!colours) {
+      const style = getComputedStyle(document.documentElement);
+      const read = (name) => style.getPropertyValue(name).trim();
+      colours = { axis: read('--axis'), wave: read('--wave'), loop: read('--wave-loop') };
+    }
+    return colours;
+  }
+
+  matchMedia('(prefers-color-scheme: dark)').addEventListener('change', () => {
+    colours = null;
+    redrawWaves();
+  });
+
+  // Min and max of each pixel column, so that long samples keep their
+  // shape. The size comes from the observer, never from a layout query:
+  // with a thousand rows, forcing layout per canvas makes scrolling crawl.
+  function drawWave(index, cssWidth, cssHeight) {
+    const row = state.rows[index];
+    const canvas = row.canvas;
+    const ratio = window.devicePixelRatio || 1;
+    const width = Math.max(1, Math.round(cssWidth * ratio));
+    const height = Math.max(1, Math.round(cssHeight * ratio));
+    if (row.drawnWidth === width && canvas.height === height) return;
+    canvas.width = width;
+    canvas.height = height;
+    row.drawnWidth = width;
+    const g = canvas.getContext('2d');
+    const { axis, wave, loop } = waveColours();
+    const middle = height / 2;
+    g.fillStyle = axis;
+    g.fillRect(0, Math.floor(middle), width, Math.max(1, Math.round(ratio)));
+
+    const bytes = samplePcm(index);
+    const count = bytes.length >> 1;
+    if (count === 0) return;
+    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+    const scale = (middle - 1) / 32768;
+    g.fillStyle = samples[index].loop ? loop : wave;
+    for (let x = 0; x < width; x++) {
+      const from = Math.floor(x * count / width);
+      // One sample past the column joins it to the next one.
+      const to = Math.min(count, Math.max(from + 1, Math.floor((x + 1) * count / width)) + 1);
+      let low = 32767;
+      let high = -32768;
+      for (let i = from; i < to; i++) {
+        const value = view.getInt16(i * 2, true);
+        if (value < low) low = value;
+        if (value > high) high = value;
+      }
+      const top = middle - high * scale;
+      const bottom = middle - low * scale;
+      g.fillRect(x, top, 1, Math.max(ratio, bottom - top));
+    }
+  }
+
+  let waveObserver = null;
+
+  function watchWaves() {
+    waveObserver = new IntersectionObserver((entries) => {
+      for (const entry of entries) {
+        if (!entry.isIntersecting) continue;
+        const box = entry.boundingClientRect;
+        drawWave(Number(entry.target.dataset.index), box.width, box.height);
+      }
+    }, { rootMargin: '400px 0px' });
+    for (const row of state.rows) waveObserver.observe(row.canvas);
+    // A new width redraws the rows in view; the others when they come back.
+    let resizeTimer = 0;
+    window.addEventListener('resize', () => {
+      clearTimeout(resizeTimer);
+      resizeTimer = setTimeout(redrawWaves, 150);
+    });
+  }
+
+  function redrawWaves() {
+    if (!waveObserver) return;
+    for (const row of state.rows) {
+      row.drawnWidth = 0;
+      waveObserver.unobserve(row.canvas);
+      waveObserver.observe(row.canvas);
+    }
+  }
+
+  // ---- Selection -----------------------------------------------------
+
+  function select(index, fromKeyboard) {
+    if (index < 0 || index >= state.rows.length) return;
+    if (state.selected >= 0) {
+      const old = state.rows[state.selected].tr;
+      old.classList.remove('selected');
+      old.removeAttribute('aria-selected');
+    }
+    state.selected = index;
+    const tr = state.rows[index].tr;
+    tr.classList.add('selected');
+    tr.setAttribute('aria-selected', 'true');
+    if (fromKeyboard) {
+      // Focus follows, so that Space plays this row rather than a button.
+      tr.focus({ preventScroll: true });
+      tr.scrollIntoView({ block: 'nearest' });
+    }
+  }
+
+  function move(step) {
+    if (state.rows.length === 0) return;
+    const next = state.selected < 0 ? 0 : Math.min(state.rows.length - 1, Math.max(0, state.selected + step));
+    select(next, true);
+  }
+
+  // ---- Playback ------------------------------------------------------
+
+  function play(index) {
+    stop();
+    const sample = samples[index];
+    if (!sample || sample.bytes === 0) return;
+    if (!state.audio) state.audio = new AudioContext();
+    const audio = state.audio;
+    if (audio.state === 'suspended') audio.resume();
+    let buffer;
+    try {
+      buffer = audio.createBuffer(1, sample.bytes / 2, state.rate);
+    } catch (error) {
+      showStatus(`This browser cannot play at ${grouped(state.rate)} Hz`);
+      return;
+    }
+    const channel = buffer.getChannelData(0);
+    const bytes = samplePcm(index);
+    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+    for (let i = 0; i < channel.length; i++) channel[i] = view.getInt16(i * 2, true) / 32768;
+
+    const source = audio.createBufferSource();
+    source.buffer = buffer;
+    source.loop = state.loop;
+    source.connect(audio.destination);
+    const playing = { index, source, startedAt: audio.currentTime, seconds: buffer.duration };
+    source.addEventListener('ended', () => {
+      if (state.playing === playing) finish();
+    });
+    source.start();
+    state.playing = playing;
+    const row = state.rows[index];
+    row.tr.classList.add('playing');
+    row.playButton.textContent = PLAYING_LABEL;
+    showStatus();
+    requestAnimationFrame(movePlayhead);
+  }
+
+  function stop() {
+    const playing = state.playing;
+    if (!playing) return;
+    finish();
+    try { playing.source.stop(); } catch (error) { /* already ended */ }
+  }
+
+  function finish() {
+    const playing = state.playing;
+    state.playing = null;
+    const row = state.rows[playing.index];
+    row.tr.classList.remove('playing');
+    row.playButton.textContent = PLAY_LABEL;
+    const head = row.wave.querySelector('.playhead');
+    if (head) head.remove();
+    showStatus();
+  }
+
+  function movePlayhead() {
+    const playing = state.playing;
+    if (!playing) return;
+    const row = state.rows[playing.index];
+    let head = row.wave.querySelector('.playhead');
+    if (!head) {
+      head = document.createElement('div');
+      head.className = 'playhead';
+      row.wave.append(head);
+    }
+    let elapsed = state.audio.currentTime - playing.startedAt;
+    elapsed = playing.source.loop ? elapsed % playing.seconds : Math.min(elapsed, playing.seconds);
+    const width = row.canvas.clientWidth;
+    head.style.transform = `translateX(${(elapsed / playing.seconds) * width}px)`;
+    requestAnimationFrame(movePlayhead);
+  }
+
+  function showStatus(message) {
+    const status = byId('status');
+    const playing = state.playing;
+    status.classList.toggle('active', Boolean(playing));
+    if (message) status.textContent = message;
+    else if (playing) {
+      status.textContent = `Playing #${playing.index + 1} at ${grouped(state.rate)} Hz${state.loop ? ', looped' : ''}`;
+    } else status.textContent = 'Stopped';
+  }
+
+  // ---- Keyboard ------------------------------------------------------
+
+  function onKey(event) {
+    if (event.altKey || event.ctrlKey || event.metaKey) return;
+    if (event.key === 'Escape') {
+      stop();
+      return;
+    }
+    const target = event.target;
+    const tag = target.tagName;
+    // Lists and text fields keep their own keys.
+    if (tag === 'SELECT' || tag === 'TEXTAREA' || (tag === 'INPUT' && target.type !== 'checkbox')) return;
+    switch (event.key) {
+      case 'ArrowDown': case 'j': case 'J':
+        move(1);
+        break;
+      case 'ArrowUp': case 'k': case 'K':
+        move(-1);
+        break;
+      case ' ':
+        // A focused button or switch answers Space itself.
+        if (tag === 'BUTTON' || tag === 'INPUT') return;
+        if (state.selected < 0) move(0);
+        if (state.selected >= 0) play(state.selected);
+        break;
+      default:
+        return;
+    }
+    event.preventDefault();
+  }
+
+  // ---- Start ---------------------------------------------------------
+
+  fillSummary();
+  fillRates();
+  setupToolbar();
+  buildRows();
+  watchWaves();
+  document.addEventListener('keydown', onKey);
+  if (state.rows.length > 0) select(0, false);
+  document.body.dataset.ready = 'true';
+})();

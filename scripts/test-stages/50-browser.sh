@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Opens the pages of `voxtrawl-cli report` in headless Chromium and checks
+# them as a user would: rows, playback, keyboard, downloads against the
+# ripper's files, hostile file names and a page with the full table.
+# Needs the native tree (build/, or VOXTRAWL_BUILD_DIR) built first.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+export VOXTRAWL_BUILD_DIR=${VOXTRAWL_BUILD_DIR:-build}
+cli="$VOXTRAWL_BUILD_DIR/cli/voxtrawl-cli"
+if [ ! -x "$cli" ]; then
+    echo "50-browser: $cli is missing; build the native tree first" >&2
+    exit 1
+fi
+
+cd tests/browser
+if [ -f package-lock.json ]; then
+    npm ci --no-audit --no-fund --loglevel=error >/dev/null
+else
+    npm install --no-audit --no-fund --loglevel=error >/dev/null
+fi
+node --check ../../cli/report_page.js
+node --test --test-reporter=spec report.test.mjs

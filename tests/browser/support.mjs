@@ -1,0 +1,61 @@
+// Running voxtrawl-cli and making ROM images for the page tests.
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+export const REPO = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
+// The native build the stage script names; build/ when run by hand.
+export const BUILD = path.resolve(REPO, process.env.VOXTRAWL_BUILD_DIR || 'build');
+export const CLI = process.env.VOXTRAWL_CLI || path.join(BUILD, 'cli', 'voxtrawl-cli');
+export const DEMO_ROM = path.join(REPO, 'assets', 'demo.sfc');
+
+export function tempDir(prefix = 'voxtrawl-page-') {
+  return fs.mkdtempSync(path.join(os.tmpdir(), prefix));
+}
+
+export function cli(args, cwd) {
+  return execFileSync(CLI, args, { cwd, encoding: 'utf8', stdio: ['ignore', 'pipe', 'pipe'] });
+}
+
+// The stored samples of `list --json`.
+export function listed(rom, args = []) {
+  const listing = JSON.parse(cli(['list', rom, '--json', ...args]));
+  return { ...listing, stored: listing.samples.filter((sample) => sample.stored) };
+}
+
+// The numbered WAVE files of `rip --out`, in sample order.
+export function rippedFiles(rom, rate, dir) {
+  const out = path.join(dir, `rip-${rate}`);
+  cli(['rip', rom, '--out', out, '--rate', String(rate)]);
+  const files = fs.readdirSync(out).sort((a, b) => parseInt(a, 10) - parseInt(b, 10));
+  return files.map((name) => ({ name, bytes: fs.readFileSync(path.join(out, name)) }));
+}
+
+export function rippedOneFile(rom, rate, dir) {
+  const file = path.join(dir, `one-${rate}.wav`);
+  cli(['rip', rom, '--one-file', file, '--rate', String(rate)]);
+  return fs.readFileSync(file);
+}
+
+// A ROM of `runs` qualifying runs of 65 to 80 blocks each, with shapes that
+// differ from run to run. Every data byte has the end flag set, so no
+// chain that starts inside a run's data can qualify; the gaps are filler
+// that never starts one.
+export function craftManyRunsRom(runs) {
+  const parts = [];
+  for (let r = 0; r < runs; r++) {
+    const blocks = 65 + (r % 16);
+    const loop = r % 5 === 0 ? 0x02 : 0;
+    const run = Buffer.alloc(blocks * 9);
+    for (let b = 0; b < blocks; b++) {
+      const last = b === blocks - 1;
+      const range = 4 + ((r + b) % 8);
+      run[b * 9] = (range << 4) | loop | (last ? 0x01 : 0);
+      for (let i = 1; i < 9; i++) run[b * 9 + i] = ((r * 7 + b * 3 + i * 29) & 0xfe) | 0x01;
+    }
+    parts.push(run, Buffer.from([0xfe, 0xfe, 0xfe]));
+  }
+  return Buffer.concat(parts);
+}

@@ -1,0 +1,238 @@
+// Runs `voxtrawl-cli report` on crafted ROM images and reads the page it
+// writes: the embedded data must give back the ripper's own samples, and
+// nothing from a file name may escape into markup or end a script.
+#include <sys/wait.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t kWavHeaderBytes = 44;
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string ReadText(const std::string& path) {
+    Bytes bytes = ReadWholeFile(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Text between the end of open and the next close; empty when absent.
+std::string Between(const std::string& text, const std::string& open, const std::string& close) {
+    size_t from = text.find(open);
+    if (from == std::string::npos) return "";
+    from += open.size();
+    size_t to = text.find(close, from);
+    return to == std::string::npos ? "" : text.substr(from, to - from);
+}
+
+Bytes DecodeBase64(const std::string& text) {
+    auto digit = [](char c) -> int {
+        if (c >= 'A' && c <= 'Z') return c - 'A';
+        if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+        if (c >= '0' && c <= '9') return c - '0' + 52;
+        if (c == '+') return 62;
+        if (c == '/') return 63;
+        return -1;  // '=' padding
+    };
+    Bytes out;
+    uint32_t group = 0;
+    int bits = 0;
+    for (char c : text) {
+        int value = digit(c);
+        if (value < 0) break;
+        group = group << 6 | static_cast<uint32_t>(value);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out.push_back(static_cast<uint8_t>(group >> bits));
+        }
+    }
+    return out;
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// Runs of different lengths, looped or not, with data that differs per
+// run; filler between them never starts an attempt.
+Bytes ThreeRunRom() {
+    Bytes rom = Filler(7);
+    struct Laid {
+        unsigned blocks;
+        uint8_t header;
+        uint8_t data;
+    } runs[] = {{65, 0x80, 0x13}, {90, 0x92, 0x75}, {70, 0xC0, 0xB9}};
+    for (const Laid& run : runs) {
+        Bytes bytes = MakeRun(run.blocks, run.header, 0x81, run.data);
+        rom.insert(rom.end(), bytes.begin(), bytes.end());
+        Bytes gap = Filler(5);
+        rom.insert(rom.end(), gap.begin(), gap.end());
+    }
+    return rom;
+}
+
+class ReportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/voxtrawl-report-test-XXXXXX";
+        work = mkdtemp(pattern);
+    }
+    void TearDown() override { fs::remove_all(work); }
+
+    // Runs the program in the work directory; returns its exit status.
+    int Run(const std::vector<std::string>& args) {
+        std::string command = "cd " + Quote(work) + " && timeout 60 " + Quote(VOXTRAWL_CLI);
+        for (const std::string& arg : args) command += " " + Quote(arg);
+        command += " >/dev/null 2>" + Quote(work + "/.stderr");
+        int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::string Put(const std::string& name, const Bytes& bytes) {
+        fs::create_directories(fs::path(work + "/" + name).parent_path());
+        WriteWholeFile(work + "/" + name, bytes);
+        return name;
+    }
+
+    nlohmann::json PageData(const std::string& page) {
+        return nlohmann::json::parse(Between(page, "<script type=\"application/json\" id=\"report-data\">", "</script>"));
+    }
+
+    Bytes PagePcm(const std::string& page) {
+        return DecodeBase64(Between(page, "<script type=\"application/octet-stream\" id=\"report-pcm\">", "</script>"));
+    }
+
+    std::string work;
+};
+
+TEST_F(ReportTest, EmbeddedPcmIsTheRippedSamplesOnce) {
+    std::string rom = Put("game.sfc", ThreeRunRom());
+    ASSERT_EQ(Run({"report", rom, "--rate", "16000"}), 0) << ReadText(work + "/.stderr");
+    ASSERT_EQ(Run({"rip", rom, "--out", "wavs"}), 0);
+    std::string page = ReadText(work + "/game.html");
+    nlohmann::json data = PageData(page);
+    Bytes pcm = PagePcm(page);
+
+    EXPECT_EQ(data["rom"]["name"], "game.sfc");
+    EXPECT_EQ(data["rom"]["size"], ThreeRunRom().size());
+    EXPECT_EQ(data["rate"], 16000);
+    EXPECT_EQ(data["minRunBytes"], 568);
+    EXPECT_EQ(data["runsFound"], 3);
+    EXPECT_EQ(data["rates"], nlohmann::json({5500, 6000, 7333, 8000, 11025, 16000, 22050, 32000, 44100, 48000}));
+    const nlohmann::json& samples = data["samples"];
+    ASSERT_EQ(samples.size(), 3u);
+
+    size_t offset = 0;
+    bool loops[] = {false, true, false};
+    for (size_t i = 0; i < samples.size(); ++i) {
+        SCOPED_TRACE(i + 1);
+        Bytes wav = ReadWholeFile(work + "/wavs/" + std::to_string(i + 1) + ".wav");
+        ASSERT_GT(wav.size(), kWavHeaderBytes);
+        Bytes ripped(wav.begin() + kWavHeaderBytes, wav.end());
+        uint32_t blocks = samples[i]["blocks"];
+        EXPECT_EQ(samples[i]["end"], samples[i]["start"].get<uint32_t>() + 9 * (blocks - 1));
+        EXPECT_EQ(samples[i]["loop"], loops[i]);
+        EXPECT_EQ(samples[i]["offset"], offset);
+        ASSERT_EQ(samples[i]["bytes"], ripped.size());
+        ASSERT_LE(offset + ripped.size(), pcm.size());
+        EXPECT_TRUE(std::equal(ripped.begin(), ripped.end(), pcm.begin() + offset));
+        offset += ripped.size();
+    }
+    EXPECT_EQ(pcm.size(), offset) << "each sample is embedded once";
+}
+
+TEST_F(ReportTest, NamesFromOutsideCannotBecomeMarkup) {
+    // Directories that spell "</script><script>alert(2)</script>" in the path.
+    std::string dir = "x</script><script>alert(2)</script>";
+    std::string name = "<img src=x onerror=alert(1)>&amp;'\".sfc";
+    std::string rom = Put(dir + "/" + name, ThreeRunRom());
+    ASSERT_EQ(Run({"report", rom}), 0) << ReadText(work + "/.stderr");
+    std::string page = ReadText(work + "/" + dir + "/<img src=x onerror=alert(1)>&amp;'\".html");
+
+    // Only the template's own three script elements open and close.
+    EXPECT_EQ(Count(page, "<script"), 3u);
+    EXPECT_EQ(Count(page, "</script"), 3u);
+    EXPECT_EQ(Count(page, "<img"), 0u);
+    EXPECT_NE(page.find("<title>&lt;img src=x onerror=alert(1)&gt;&amp;amp;&#39;&quot;.sfc"), std::string::npos);
+    nlohmann::json data = PageData(page);
+    EXPECT_EQ(data["rom"]["name"], name);
+    EXPECT_EQ(data["rom"]["path"], rom);
+    EXPECT_EQ(data["samples"].size(), 3u);
+}
+
+TEST_F(ReportTest, PlaceholdersInANameStayText) {
+    std::string rom = Put("{{PCM}}{{SCRIPT}}.sfc", ThreeRunRom());
+    ASSERT_EQ(Run({"report", rom, "-o", "page.html"}), 0);
+    std::string page = ReadText(work + "/page.html");
+    EXPECT_EQ(PageData(page)["rom"]["name"], "{{PCM}}{{SCRIPT}}.sfc");
+    EXPECT_EQ(Count(page, "'use strict'"), 1u);
+}
+
+TEST_F(ReportTest, BytesThatAreNotUtf8StillGiveValidJson) {
+    std::string rom = Put(std::string("bad\xff\xfe name.sfc"), ThreeRunRom());
+    ASSERT_EQ(Run({"report", rom, "-o", "page.html"}), 0) << ReadText(work + "/.stderr");
+    nlohmann::json data = PageData(ReadText(work + "/page.html"));
+    EXPECT_EQ(data["rom"]["name"], "bad\xEF\xBF\xBD\xEF\xBF\xBD name.sfc");
+}
+
+TEST_F(ReportTest, WhereThePageGoes) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string page;  // empty: none written
+    } cases[] = {
+        {{"report", "game.sfc"}, 0, "game.html"},
+        {{"report", "noext"}, 0, "noext.html"},
+        {{"report", "some.dir/rom.smc"}, 0, "some.dir/rom.html"},
+        {{"report", "dump.html"}, 0, "dump.html.html"},
+        {{"report", "game.sfc", "-o", "out/x.htm"}, 1, ""},  // out/ does not exist
+        {{"report", "game.sfc", "--out", "chosen.htm"}, 0, "chosen.htm"},
+        {{"report", "game.sfc", "-o", "game.sfc"}, 2, ""},
+        {{"report", "missing.sfc"}, 1, ""},
+        {{"report", "game.sfc", "--rate", "0"}, 2, ""},
+    };
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const std::string& arg : c.args) shown += arg + " ";
+        SCOPED_TRACE(shown);
+        for (const char* rom : {"game.sfc", "noext", "some.dir/rom.smc", "dump.html"}) Put(rom, ThreeRunRom());
+        EXPECT_EQ(Run(c.args), c.status);
+        if (!c.page.empty()) {
+            EXPECT_EQ(PageData(ReadText(work + "/" + c.page))["samples"].size(), 3u);
+            fs::remove(work + "/" + c.page);
+        }
+        EXPECT_TRUE(ReadWholeFile(work + "/game.sfc") == ThreeRunRom()) << "the ROM is never overwritten";
+        EXPECT_FALSE(fs::exists(work + "/game.html"));
+    }
+}
+
+TEST_F(ReportTest, NothingFoundStillGivesAPage) {
+    std::string rom = Put("silent.sfc", Filler(3000));
+    ASSERT_EQ(Run({"report", rom, "--min-run", "100"}), 0);
+    std::string page = ReadText(work + "/silent.html");
+    nlohmann::json data = PageData(page);
+    EXPECT_EQ(data["runsFound"], 0);
+    EXPECT_EQ(data["minRunBytes"], 100);
+    EXPECT_EQ(data["rom"]["size"], 3000);
+    EXPECT_TRUE(data["samples"].empty());
+    EXPECT_TRUE(PagePcm(page).empty());
+}
+
+}  // namespace
