@@ -9,12 +9,10 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/commands.h"
-#include "core/scanner.h"
 
 namespace {
 
 constexpr uint32_t kBlockBytes = 9;
-constexpr uint8_t kLoopFlag = 0x02;
 
 struct ListOptions {
     std::string rom;
@@ -32,20 +30,9 @@ struct Row {
     bool loop;
 };
 
-// The scanner reports runs through a plain function; the rows of the
-// listing in progress live here meanwhile.
-std::vector<Row>* rowsInProgress = nullptr;
-
-void CollectRun(uint32_t runStart, uint32_t runEnd, bool stored) {
-    Row row;
-    row.number = static_cast<uint32_t>(rowsInProgress->size()) + 1;
-    row.start = runStart;
-    row.end = runEnd;
-    row.blocks = (runEnd - runStart) / kBlockBytes + 1;
-    row.stored = stored;
-    row.bytes = stored ? app.sampleBytes[app.sampleCount - 1] : 0;
-    row.loop = (app.romData[runStart] & kLoopFlag) != 0;
-    rowsInProgress->push_back(row);
+Row MakeRow(uint32_t number, const ScannedRun& run) {
+    uint32_t bytes = run.stored ? app.sampleBytes[run.slot] : 0;
+    return {number, run.start, run.end, (run.end - run.start) / kBlockBytes + 1, run.stored, bytes, run.loop};
 }
 
 double Seconds(const Row& row, int32_t rate) { return row.bytes / 2.0 / rate; }
@@ -90,12 +77,10 @@ int RunList(const ListOptions& options) {
     // stdout carries the listing alone; boxes still go to stderr.
     CliPlatform platform(false);
     BeginSession(platform, options.settings);
+    std::vector<ScannedRun> runs;
+    bool loaded = LoadAndScanRuns(platform, options.rom, runs);
     std::vector<Row> rows;
-    rowsInProgress = &rows;
-    SetRunObserver(CollectRun);
-    bool loaded = LoadAndScan(platform, options.rom);
-    SetRunObserver(nullptr);
-    rowsInProgress = nullptr;
+    for (const ScannedRun& run : runs) rows.push_back(MakeRow(static_cast<uint32_t>(rows.size()) + 1, run));
     EndSession(platform);
     if (!loaded) return kExitFailed;
     if (options.json) {

@@ -6,17 +6,15 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/report_page.h"
-#include "core/scanner.h"
 #include "output/wav_file.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr uint8_t kLoopFlag = 0x02;
 
 struct ReportOptions {
     std::string rom;
@@ -24,22 +22,18 @@ struct ReportOptions {
     RipSettings settings;
 };
 
-// The scanner reports runs through a plain function; the report being
-// filled lives here meanwhile.
-Report* reportInProgress = nullptr;
-
-// Copies a stored sample at once, while its slot is the newest one.
-void CollectRun(uint32_t runStart, uint32_t runEnd, bool stored) {
-    Report& report = *reportInProgress;
-    ++report.runsFound;
-    if (!stored) return;
-    uint32_t slot = app.sampleCount - 1;
-    uint32_t bytes = app.sampleBytes[slot];
-    report.samples.push_back({runStart, runEnd, (app.romData[runStart] & kLoopFlag) != 0, bytes});
-    for (uint32_t i = 0; i < bytes / 2; ++i) {
-        uint16_t value = static_cast<uint16_t>(app.sampleData[slot][i]);
-        report.pcm.push_back(static_cast<uint8_t>(value));
-        report.pcm.push_back(static_cast<uint8_t>(value >> 8));
+// Adds the scan's runs and a copy of every stored sample to the report.
+void CollectRuns(const std::vector<ScannedRun>& runs, Report& report) {
+    report.runsFound = static_cast<uint32_t>(runs.size());
+    for (const ScannedRun& run : runs) {
+        if (!run.stored) continue;
+        uint32_t bytes = app.sampleBytes[run.slot];
+        report.samples.push_back({run.start, run.end, run.loop, bytes});
+        for (uint32_t i = 0; i < bytes / 2; ++i) {
+            uint16_t value = static_cast<uint16_t>(app.sampleData[run.slot][i]);
+            report.pcm.push_back(static_cast<uint8_t>(value));
+            report.pcm.push_back(static_cast<uint8_t>(value >> 8));
+        }
     }
 }
 
@@ -77,11 +71,9 @@ int RunReport(const ReportOptions& options) {
     report.romPath = options.rom;
     report.rate = options.settings.rate;
     report.minRunBytes = options.settings.minRun;
-    reportInProgress = &report;
-    SetRunObserver(CollectRun);
-    bool loaded = LoadAndScan(platform, options.rom);
-    SetRunObserver(nullptr);
-    reportInProgress = nullptr;
+    std::vector<ScannedRun> runs;
+    bool loaded = LoadAndScanRuns(platform, options.rom, runs);
+    CollectRuns(runs, report);
     EndSession(platform);
     if (!loaded) return kExitFailed;
 

@@ -1,6 +1,22 @@
 #include "cli/session.h"
 
+#include "core/scanner.h"
 #include "res/resource.h"
+
+namespace {
+
+constexpr uint8_t kLoopFlag = 0x02;
+
+// The scanner reports runs through a plain function; the list being
+// filled lives here meanwhile.
+std::vector<ScannedRun>* runsInProgress = nullptr;
+
+void CollectRun(uint32_t runStart, uint32_t runEnd, bool stored) {
+    bool loop = (app.romData[runStart] & kLoopFlag) != 0;
+    runsInProgress->push_back({runStart, runEnd, loop, stored, app.sampleCount - 1});
+}
+
+}  // namespace
 
 void BeginSession(CliPlatform& platform, const RipSettings& settings) {
     SetPlatform(&platform);
@@ -20,4 +36,13 @@ bool LoadAndScan(CliPlatform& platform, const std::string& romPath) {
     app.cmdlinePath = romPath;
     platform.Run(IDM_LOAD_AND_RIP);
     return platform.boxes.size() == boxesBefore;
+}
+
+bool LoadAndScanRuns(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs) {
+    runsInProgress = &runs;
+    SetRunObserver(CollectRun);
+    bool loaded = LoadAndScan(platform, romPath);
+    SetRunObserver(nullptr);
+    runsInProgress = nullptr;
+    return loaded;
 }

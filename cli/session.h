@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "cli/cli_platform.h"
 #include "core/app_state.h"
@@ -28,3 +29,16 @@ void EndSession(CliPlatform& platform);
 // false when the ROM could not be loaded (its message box says why). A
 // scan that finds nothing unloads the ROM but still counts as success.
 bool LoadAndScan(CliPlatform& platform, const std::string& romPath);
+
+// A qualifying run of the scan, in image order.
+struct ScannedRun {
+    uint32_t start;  // offset of the first block header
+    uint32_t end;    // offset of the end block header
+    bool loop;       // loop flag of the first block
+    bool stored;     // false when the table was full or memory ran out
+    uint32_t slot;   // its sample table slot, when stored
+};
+
+// LoadAndScan that also lists the qualifying runs. The stored samples stay
+// in the table until EndSession.
+bool LoadAndScanRuns(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs);
