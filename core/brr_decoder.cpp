@@ -1,5 +1,7 @@
 #include "core/brr_decoder.h"
 
+#include <string>
+
 #include "core/app_state.h"
 #include "core/memory.h"
 #include "ui/log.h"
@@ -13,6 +15,8 @@ constexpr uint32_t kPcmBytesPerBlock = 32;
 // Headers from here up (range 13 to 15) never start or continue a run.
 constexpr uint8_t kFirstInvalidHeader = 0xD0;
 constexpr unsigned kDataBytesPerBlock = 8;
+// The most PCM one WAVE file can describe: its RIFF size field holds size + 36.
+constexpr uint64_t kMaxPcmBytes = 0xFFFFFFFFu - 36;
 
 // Reduces a value modulo 65536 into the signed 16-bit range: the sound
 // hardware wraps rather than clamps.
@@ -75,13 +79,20 @@ int16_t DecodeBrrNibble(unsigned nibble, unsigned range, unsigned filter, int32_
     return WrapToInt16(s + t);
 }
 
-uint32_t DecodedSize(uint32_t runStart, uint32_t runEnd) {
-    return (runEnd - runStart + (kBlockBytes - 1)) / kBlockBytes * kPcmBytesPerBlock;
+uint64_t DecodedSize(uint32_t runStart, uint32_t runEnd) {
+    return (uint64_t{runEnd} - runStart + (kBlockBytes - 1)) / kBlockBytes * kPcmBytesPerBlock;
 }
 
 void DecodeRun() {
     FreeDecodeBuffer();
-    uint32_t size = DecodedSize(app.runStart, app.runEnd);
+    uint64_t wideSize = DecodedSize(app.runStart, app.runEnd);
+    // A run of over a gigabyte decodes to more than a WAVE file can hold;
+    // a 32-bit size would wrap and store a cut sample as if it were whole.
+    if (wideSize > kMaxPcmBytes) {
+        LogPrint("\r\nError allocating %s bytes.", std::to_string(wideSize).c_str());
+        return;
+    }
+    uint32_t size = static_cast<uint32_t>(wideSize);
     app.decodeBuffer = static_cast<int16_t*>(AllocBlock(static_cast<size_t>(size) + kHeaderRoom));
     if (!app.decodeBuffer) {
         LogPrint("\r\nError allocating %d bytes.", static_cast<int>(size));

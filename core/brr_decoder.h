@@ -9,7 +9,7 @@
 void DecodeRun();
 
 // PCM bytes of a run whose first and end block headers lie at these offsets.
-uint32_t DecodedSize(uint32_t runStart, uint32_t runEnd);
+uint64_t DecodedSize(uint32_t runStart, uint32_t runEnd);
 
 // One output sample from a 4-bit value (0..15) with a header's range
 // (0..12) and filter (0..3), given the two previous output samples.

@@ -221,6 +221,19 @@ TEST_F(DecoderTest, AllocationFailureIsReportedAndStoresNothing) {
     }
 }
 
+TEST_F(DecoderTest, RunTooLongForAWaveFileIsRefusedUnread) {
+    // 150 million blocks would decode to 4.8 GB: more than 32 bits can count.
+    Bytes rom(16, 0x00);
+    app.romData = rom.data();
+    app.runStart = 0;
+    app.runEnd = 9u * 150000000u;
+    DecodeRun();
+    app.romData = nullptr;
+    EXPECT_EQ(std::string(LogText()), "\r\nError allocating 4800000000 bytes.");
+    EXPECT_EQ(app.sampleCount, 0u);
+    EXPECT_EQ(app.decodeBuffer, nullptr);
+}
+
 TEST_F(DecoderTest, ScanGoesOnAfterAnAllocationFailure) {
     Bytes rom;
     for (int k = 0; k < 3; ++k) {
