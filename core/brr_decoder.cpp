@@ -1,5 +1,6 @@
 #include "core/brr_decoder.h"
 
+#include <algorithm>
 #include <string>
 
 #include "core/app_state.h"
@@ -27,6 +28,7 @@ int16_t WrapToInt16(int32_t value) {
 
 // Decodes every block before the one whose header sits at runEnd into out,
 // which holds capacity samples. History before the run counts as silence.
+// A run that is not a clean chain leaves the buffer's tail silent.
 void DecodeBlocks(const uint8_t* rom, uint32_t runStart, uint32_t runEnd, int16_t* out, uint32_t capacity) {
     int32_t p1 = 0;
     int32_t p2 = 0;
@@ -47,6 +49,7 @@ void DecodeBlocks(const uint8_t* rom, uint32_t runStart, uint32_t runEnd, int16_
             p1 = low;
         }
     }
+    std::fill(out + j, out + capacity, int16_t{0});
 }
 
 void StoreDecodedSample(uint32_t size) {

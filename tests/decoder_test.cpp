@@ -221,6 +221,24 @@ TEST_F(DecoderTest, AllocationFailureIsReportedAndStoresNothing) {
     }
 }
 
+TEST_F(DecoderTest, BrokenChainLeavesTheRestSilent) {
+    // A middle header of 0xD0 or above shifts every later block by one byte,
+    // so fewer samples come out than the size holds; the rest is silence.
+    Bytes run = MakeRun(4, 0x80, 0x01, 0x77);
+    run[9] = 0xD4;
+    run[10] = 0xD5;  // two skipped bytes: the last block runs out after 7 data bytes
+    // Leave a dirty block of the buffer's size for the allocator to hand back.
+    void* dirty = AllocBlock(96 + 44);
+    std::memset(dirty, 0x55, 96 + 44);
+    FreeBlock(dirty);
+    DecodeAt(run, 0, 27);
+    Pcm pcm = Slot(0);
+    ASSERT_EQ(pcm.size(), 48u);
+    EXPECT_NE(pcm[45], 0);
+    EXPECT_EQ(pcm[46], 0);
+    EXPECT_EQ(pcm[47], 0);
+}
+
 TEST_F(DecoderTest, RunTooLongForAWaveFileIsRefusedUnread) {
     // 150 million blocks would decode to 4.8 GB: more than 32 bits can count.
     Bytes rom(16, 0x00);
