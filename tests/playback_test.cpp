@@ -1,7 +1,6 @@
 #include <cstring>
 #include <string>
 
-#include "core/memory.h"
 #include "output/playback.h"
 #include "output/wav_header.h"
 #include "res/resource.h"
@@ -84,18 +83,6 @@ TEST_F(PlaybackTest, PlayerFailureIsLoggedAndPlayStillAdvances) {
     EXPECT_EQ(std::string(LogText()), "\r\nError playing sound.");
     EXPECT_EQ(app.currentSample, 2u);
     EXPECT_EQ(platform.sampleNumberEdits, std::vector<uint32_t>{2});
-}
-
-bool FailPlayBuffer(size_t bytes) { return bytes != 44 + 64; }
-
-TEST_F(PlaybackTest, OutOfMemoryKeepsTheNumber) {
-    app.currentSample = 2;
-    SetAllocGate(FailPlayBuffer);
-    platform.Run(IDT_PLAY);
-    EXPECT_EQ(std::string(LogText()), "\r\nOut of memory.");
-    EXPECT_EQ(app.currentSample, 2u);
-    EXPECT_EQ(app.playBuffer, nullptr);
-    EXPECT_TRUE(Played().empty());
 }
 
 TEST_F(PlaybackTest, NavigationLinesAndSamplesWindow) {

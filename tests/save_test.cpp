@@ -5,7 +5,6 @@
 #include <string>
 
 #include "output/save.h"
-#include "output/wav_file.h"
 #include "output/wav_header.h"
 #include "res/resource.h"
 #include "tests/test_support.h"
@@ -69,18 +68,6 @@ TEST_F(SaveTest, SaveEachNeedsSamplesAndStopsAtAFailedOpen) {
     platform.Run(IDM_SAVE_EACH);
     EXPECT_EQ(LogCount("\r\nCan't write file " + tempDir + "/blocked/1.wav."), 1);
     EXPECT_EQ(LogCount("\r\nWrote 0 .wav files in directory " + tempDir + "/blocked at frequency 8000."), 1);
-}
-
-TEST_F(SaveTest, SaveEachStopsAtAFailedWriteAndKeepsOnlyCompleteFiles) {
-    FakeRip(tempDir + "/game.sfc", {64, 64, 64});
-    SetWriteBudget(2 * (44 + 64) + 50);  // the third file breaks off inside its data
-    platform.Run(IDM_SAVE_EACH);
-    std::string dir = tempDir + "/game";
-    EXPECT_EQ(ReadWholeFile(dir + "/1.wav"), ExpectedWav(0, 1));
-    EXPECT_EQ(ReadWholeFile(dir + "/2.wav"), ExpectedWav(1, 1));
-    EXPECT_FALSE(fs::exists(dir + "/3.wav")) << "no truncated file may remain";
-    EXPECT_EQ(LogCount("\r\nCan't write file " + dir + "/3.wav."), 1);
-    EXPECT_EQ(LogCount("\r\nWrote 2 .wav files in directory " + dir + " at frequency 8000."), 1);
 }
 
 TEST_F(SaveTest, FullDeviceIsReportedAndNotRemoved) {
@@ -148,30 +135,6 @@ TEST_F(SaveTest, SaveAllGuardsAndCancel) {
     platform.Run(IDM_SAVE_ALL_ONE_FILE);  // no path scripted: the dialog is cancelled
     EXPECT_EQ(LogCount("\r\nCancelled save."), 1);
     EXPECT_EQ(platform.saveTitles.size(), 1u);
-}
-
-TEST_F(SaveTest, UnopenableFileOffersRetryWithoutAskingAgain) {
-    FakeRip(tempDir + "/game.sfc", {32});
-    std::string path = tempDir + "/no/such/dir/x.wav";
-    platform.savePaths.push_back(path);
-    platform.boxAnswers = {kIdRetry, kIdRetry, kIdCancel};
-    platform.Run(IDT_SAVE_CURRENT);
-    ASSERT_EQ(platform.boxes.size(), 3u);
-    EXPECT_EQ(platform.boxes[0].caption, "Couldn't Open File");
-    EXPECT_EQ(platform.boxes[0].text, "Unable to open file for writing.");
-    EXPECT_EQ(platform.boxes[0].type, 21u);
-    EXPECT_EQ(platform.saveTitles.size(), 1u);
-    EXPECT_STREQ(LogText(), "") << "Cancel ends the command silently";
-}
-
-TEST_F(SaveTest, FailedWriteInTheOneFileSaveLeavesNoFile) {
-    FakeRip(tempDir + "/game.sfc", {64, 64});
-    std::string path = tempDir + "/all.wav";
-    platform.savePaths.push_back(path);
-    SetWriteBudget(44 + 64 + 10);
-    platform.Run(IDM_SAVE_ALL_ONE_FILE);
-    EXPECT_FALSE(fs::exists(path));
-    EXPECT_EQ(std::string(LogText()), "\r\nCan't write file " + path + ".");
 }
 
 }  // namespace
