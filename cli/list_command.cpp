@@ -9,10 +9,9 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/commands.h"
+#include "core/brr_block.h"
 
 namespace {
-
-constexpr uint32_t kBlockBytes = 9;
 
 struct ListOptions {
     std::string rom;

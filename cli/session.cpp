@@ -1,11 +1,10 @@
 #include "cli/session.h"
 
+#include "core/brr_block.h"
 #include "core/scanner.h"
 #include "res/resource.h"
 
 namespace {
-
-constexpr uint8_t kLoopFlag = 0x02;
 
 // The scanner reports runs through a plain function; the list being
 // filled lives here meanwhile.

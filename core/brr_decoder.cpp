@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/app_state.h"
+#include "core/brr_block.h"
 #include "core/memory.h"
 #include "ui/log.h"
 
@@ -11,10 +12,7 @@ namespace {
 
 // A WAVE header fits in front of the PCM later without another copy.
 constexpr uint32_t kHeaderRoom = 44;
-constexpr uint32_t kBlockBytes = 9;
 constexpr uint32_t kPcmBytesPerBlock = 32;
-// Headers from here up (range 13 to 15) never start or continue a run.
-constexpr uint8_t kFirstInvalidHeader = 0xD0;
 constexpr unsigned kDataBytesPerBlock = 8;
 // The most PCM one WAVE file can describe: its RIFF size field holds size + 36.
 constexpr uint64_t kMaxPcmBytes = 0xFFFFFFFFu - 36;

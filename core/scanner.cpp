@@ -1,6 +1,7 @@
 #include "core/scanner.h"
 
 #include "core/app_state.h"
+#include "core/brr_block.h"
 #include "core/brr_decoder.h"
 #include "core/platform.h"
 #include "res/resource.h"
@@ -26,10 +27,6 @@ namespace {
 
 RunObserver runObserver = nullptr;
 
-constexpr uint32_t kBlockBytes = 9;
-constexpr uint8_t kFirstInvalidHeader = 0xD0;
-constexpr uint8_t kEndFlag = 0x01;
-constexpr uint8_t kLoopFlag = 0x02;
 constexpr uint32_t kNone = 0xFFFFFFFFu;
 
 // A header that can be a run's first or middle block.
