@@ -32,9 +32,7 @@ std::string Quote(const std::string& text) {
     return quoted + "'";
 }
 
-uint32_t Le32(const Bytes& bytes, size_t at) {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
-}
+uint32_t Le32(const Bytes& bytes, size_t at) { return ::Le32(bytes.data() + at); }
 
 int16_t PcmAt(const Bytes& wav, size_t index) {
     size_t at = kWavHeaderBytes + 2 * index;

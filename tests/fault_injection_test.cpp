@@ -109,19 +109,6 @@ protected:
         hooked.Run(IDM_LOAD_AND_RIP);
     }
 
-    // The WAVE file that saving slots first..first+count-1 must produce.
-    static Bytes ExpectedWav(unsigned first, unsigned count) {
-        uint32_t total = 0;
-        for (unsigned i = first; i < first + count; ++i) total += app.sampleBytes[i];
-        const uint8_t* header = BuildWavHeader(total, app.frequency);
-        Bytes wav(header, header + kWavHeaderSize);
-        for (unsigned i = first; i < first + count; ++i) {
-            const auto* pcm = reinterpret_cast<const uint8_t*>(app.sampleData[i]);
-            wav.insert(wav.end(), pcm, pcm + app.sampleBytes[i]);
-        }
-        return wav;
-    }
-
     bool LogHas(const std::string& message) const { return LogCount(message) > 0; }
 
     HookedPlatform hooked;

@@ -14,21 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SaveTest : public AppTest {
-protected:
-    // The file that saving sample slots first..first+count-1 must produce.
-    static Bytes ExpectedWav(unsigned first, unsigned count) {
-        uint32_t total = 0;
-        for (unsigned i = first; i < first + count; ++i) total += app.sampleBytes[i];
-        const uint8_t* header = BuildWavHeader(total, app.frequency);
-        Bytes wav(header, header + 44);
-        for (unsigned i = first; i < first + count; ++i) {
-            const auto* pcm = reinterpret_cast<const uint8_t*>(app.sampleData[i]);
-            wav.insert(wav.end(), pcm, pcm + app.sampleBytes[i]);
-        }
-        return wav;
-    }
-};
+class SaveTest : public AppTest {};
 
 TEST_F(SaveTest, DirectoryNameCutsTheFileNameAtItsFirstDot) {
     struct Case {

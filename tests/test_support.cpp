@@ -7,6 +7,7 @@
 
 #include "core/memory.h"
 #include "output/wav_file.h"
+#include "output/wav_header.h"
 #include "res/resource.h"
 #include "ui/about_help.h"
 #include "ui/log.h"
@@ -91,4 +92,18 @@ void FakeRip(const std::string& romPath, const std::vector<uint32_t>& bytes) {
     }
     app.sampleCount = static_cast<uint32_t>(bytes.size());
     app.samplesReady = 1;
+}
+
+uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+
+Bytes ExpectedWav(unsigned first, unsigned count) {
+    uint32_t total = 0;
+    for (unsigned i = first; i < first + count; ++i) total += app.sampleBytes[i];
+    const uint8_t* header = BuildWavHeader(total, app.frequency);
+    Bytes wav(header, header + kWavHeaderSize);
+    for (unsigned i = first; i < first + count; ++i) {
+        const auto* pcm = reinterpret_cast<const uint8_t*>(app.sampleData[i]);
+        wav.insert(wav.end(), pcm, pcm + app.sampleBytes[i]);
+    }
+    return wav;
 }

@@ -41,6 +41,13 @@ Bytes MakeRun(unsigned blocks, uint8_t header = 0x80, uint8_t endHeader = 0x81, 
 // Filler that can never start an attempt (bytes 0xD0 and above, no end flag).
 Bytes Filler(size_t bytes);
 
+// The unsigned little-endian 32-bit number at p.
+uint32_t Le32(const uint8_t* p);
+
+// The WAVE file that saving slots first..first+count-1 of the sample table
+// must produce, at the current frequency.
+Bytes ExpectedWav(unsigned first, unsigned count);
+
 // Fills the sample table as a scan of a ROM at romPath would, without one:
 // sample i holds bytes[i] bytes of a pattern that depends on i.
 void FakeRip(const std::string& romPath, const std::vector<uint32_t>& bytes);
