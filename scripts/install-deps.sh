@@ -5,7 +5,7 @@
 set -euo pipefail
 
 level=${1:-native}
-packages=(cmake g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev)
+packages=(cmake g++ make python3 sndfile-programs libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev)
 if [ "$level" = all ]; then
     packages+=(g++-mingw-w64-i686-win32 wine wine32:i386 xvfb xauth imagemagick
                clang libclang-rt-14-dev libfuzzer-14-dev chromium)
