@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/little_endian.h"
 #include "output/brr_export.h"
 #include "output/wav_file.h"
 #include "output/wav_header.h"
@@ -16,9 +17,11 @@ namespace fs = std::filesystem;
 namespace {
 
 void AppendPcm(std::vector<uint8_t>& out, const std::vector<int16_t>& pcm) {
+    size_t at = out.size();
+    out.resize(at + pcm.size() * 2);
     for (int16_t value : pcm) {
-        out.push_back(static_cast<uint8_t>(value));
-        out.push_back(static_cast<uint8_t>(static_cast<uint16_t>(value) >> 8));
+        PutLe16(out.data() + at, static_cast<uint16_t>(value));
+        at += 2;
     }
 }
 

@@ -260,8 +260,8 @@ TEST_F(SampleCliTest, SnesAddressesFromTheDetectedOrForcedMapping) {
     EXPECT_EQ(detected["samples"][0]["snesStart"], expected);
 
     // A copier header shifts every address by 512 bytes.
-    Bytes copied(512, 0);
-    copied.insert(copied.end(), demo.begin(), demo.end());
+    Bytes copied(512 + demo.size(), 0);
+    std::copy(demo.begin(), demo.end(), copied.begin() + 512);
     nlohmann::json withCopier = ListJson({Put("copied.smc", copied)});
     EXPECT_EQ(withCopier["copierHeader"], 512);
     EXPECT_EQ(withCopier["samples"][0]["start"], start + 512);
