@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "core/app_state.h"
+#include "core/file_system.h"
 #include "core/scanner.h"
 #include "output/wav_header.h"
 #include "ui/commands.h"
@@ -135,6 +134,5 @@ uint32_t HeadlessPlatform::TickCount() {
 
 void HeadlessPlatform::CreateDirectory(const std::string& path) {
     directoriesCreated.push_back(path);
-    std::error_code ignored;
-    std::filesystem::create_directory(path, ignored);
+    MakeDirectory(path);
 }
