@@ -31,7 +31,7 @@ struct Row {
 
 Row MakeRow(uint32_t number, const ScannedRun& run) {
     uint32_t bytes = run.stored ? app.sampleBytes[run.slot] : 0;
-    return {number, run.start, run.end, (run.end - run.start) / kBlockBytes + 1, run.stored, bytes, run.loop};
+    return {number, run.start, run.end, BlocksInRun(run.start, run.end), run.stored, bytes, run.loop};
 }
 
 double Seconds(const Row& row, int32_t rate) { return row.bytes / 2.0 / rate; }
