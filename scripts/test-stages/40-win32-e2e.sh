@@ -12,7 +12,7 @@ cli=${VOXTRAWL_CLI:-build/cli/voxtrawl-cli}
 
 # The reference WAV files come from the native command-line tool.
 if [ ! -x "$cli" ]; then
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON >/dev/null
     cmake --build build -j2 --target voxtrawl-cli
 fi
 
