@@ -10,6 +10,7 @@
 
 #include "cli/commands.h"
 #include "cli/report_page.h"
+#include "core/little_endian.h"
 #include "output/wav_file.h"
 
 namespace fs = std::filesystem;
@@ -29,11 +30,10 @@ void CollectRuns(const std::vector<ScannedRun>& runs, Report& report) {
         if (!run.stored) continue;
         uint32_t bytes = app.sampleBytes[run.slot];
         report.samples.push_back({run.start, run.end, run.loop, bytes});
-        for (uint32_t i = 0; i < bytes / 2; ++i) {
-            uint16_t value = static_cast<uint16_t>(app.sampleData[run.slot][i]);
-            report.pcm.push_back(static_cast<uint8_t>(value));
-            report.pcm.push_back(static_cast<uint8_t>(value >> 8));
-        }
+        size_t at = report.pcm.size();
+        report.pcm.resize(at + bytes / 2 * 2);
+        for (uint32_t i = 0; i < bytes / 2; ++i)
+            PutLe16(report.pcm.data() + at + 2 * i, static_cast<uint16_t>(app.sampleData[run.slot][i]));
     }
 }
 

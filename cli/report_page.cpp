@@ -6,7 +6,7 @@
 
 #include "report_page_text.h"  // generated from report_page.{html,css,js}
 #include "core/app_state.h"
-#include "ui/dialog_logic.h"
+#include "core/brr_block.h"
 
 namespace {
 
@@ -75,7 +75,7 @@ Json PageData(const Report& report, const std::string& romName) {
     for (const ReportSample& sample : report.samples) {
         samples.push_back({{"start", sample.start},
                            {"end", sample.end},
-                           {"blocks", (sample.end - sample.start) / 9 + 1},
+                           {"blocks", BlocksInRun(sample.start, sample.end)},
                            {"loop", sample.loop},
                            {"offset", offset},
                            {"bytes", sample.bytes}});

@@ -60,7 +60,7 @@ void ScanAram(SampleSet& set) {
         SetSample sample{};
         sample.number = static_cast<uint32_t>(set.samples.size()) + 1;
         sample.dataStart = run.start;
-        sample.blocks = (run.end - run.start) / kBlockBytes + 1;
+        sample.blocks = BlocksInRun(run.start, run.end);
         sample.loop = (set.aram[run.end] & kLoopFlag) != 0;
         set.samples.push_back(sample);
     }
@@ -191,7 +191,7 @@ void BuildRomSet(const std::string& path, const std::vector<ScannedRun>& runs, c
         SetSample sample{};
         sample.number = static_cast<uint32_t>(set.samples.size()) + 1;
         sample.dataStart = run.start;
-        sample.blocks = (run.end - run.start) / kBlockBytes + 1;
+        sample.blocks = BlocksInRun(run.start, run.end);
         sample.loop = run.loop;
         sample.stored = run.stored;
         sample.slot = run.slot;

@@ -3,11 +3,10 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "core/app_state.h"
+#include "core/file_system.h"
 #include "core/memory.h"
 #include "core/platform.h"
 #include "res/resource.h"
@@ -32,40 +31,33 @@ bool ChooseRomPath(std::string& path) {
 
 // Finds the size of a loadable file; reports and returns false otherwise.
 bool QueryRomSize(const std::string& path, uint32_t& size) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    fs::file_status status = fs::status(path, error);
-    if (error || !fs::exists(status)) {
+    FileInfo info;
+    if (StatFile(path, info) != 0) {
         ShowMessage(true, "Internal Error (?)", kMbStop, "Unable to stat() file '%s'.", path.c_str());
         return false;
     }
     // Reading a directory or a device would fail only after the loaded ROM is gone.
-    if (fs::is_directory(status)) {
+    if (info.kind == FileKind::kDirectory) {
         ShowMessage(true, "Can't Load Rom...!", kMbStop, "%s is a directory, not a ROM image.", path.c_str());
         return false;
     }
-    if (!fs::is_regular_file(status)) {
+    if (info.kind != FileKind::kRegular) {
         ShowMessage(true, "Can't Load Rom...!", kMbStop, "%s is not a regular file, so it can't be a ROM image.",
                     path.c_str());
         return false;
     }
-    uintmax_t bytes = fs::file_size(path, error);
-    if (error) {
-        ShowMessage(true, "Internal Error (?)", kMbStop, "Unable to stat() file '%s'.", path.c_str());
-        return false;
-    }
-    if (bytes == 0) {
+    if (info.size == 0) {
         ShowMessage(true, "Ahem...", kMbStop, "%s is 0 bytes!  Bet you didn't\nthink I knew that or something...\n",
                     path.c_str());
         return false;
     }
-    if (bytes > kMaxRomBytes) {
+    if (info.size > kMaxRomBytes) {
         ShowMessage(true, "Can't Load Rom...!", kMbStop,
                     "%s is too big to load.\nA ROM image must be smaller than 2 GiB (2147483648 bytes).",
                     path.c_str());
         return false;
     }
-    size = static_cast<uint32_t>(bytes);
+    size = static_cast<uint32_t>(info.size);
     return true;
 }
 
@@ -82,14 +74,17 @@ std::FILE* OpenRom(const std::string& path) {
     }
 }
 
-// Reads the whole file into romData; on failure reports and releases everything.
-bool ReadRom(std::FILE* file, const std::string& path, uint32_t size) {
+enum class ReadOutcome { kRead, kNoMemory, kReadFailed };
+
+// Reads the whole file into romData, reporting what went wrong. A failed
+// read leaves romData for the caller to release once the file is closed.
+ReadOutcome ReadRom(std::FILE* file, const std::string& path, uint32_t size) {
     app.romData = static_cast<uint8_t*>(AllocBlock(size));
     if (!app.romData) {
         ShowMessage(true, "Out of Memory", kMbStop,
                     "Looks like Windows couldn't grab me enough\nfree memory to load your %d byte ROM...",
                     static_cast<int>(size));
-        return false;
+        return ReadOutcome::kNoMemory;
     }
     errno = 0;
     size_t bytesRead = std::fread(app.romData, 1, size, file);
@@ -98,18 +93,16 @@ bool ReadRom(std::FILE* file, const std::string& path, uint32_t size) {
                     "The file loaded ok, and you had enough\nmemory to load it, but an error occurred while\n"
                     "reading the file %s\n",
                     path.c_str());
-        FreeAll();
-        return false;
+        return ReadOutcome::kReadFailed;
     }
     if (bytesRead < size) {
         ShowMessage(true, "Trouble Reading File", kMbStop,
                     "The file loaded ok, and you had enough\nmemory to load it, but I only read %d\n"
                     "bytes of the %d byte file %s\n",
                     static_cast<int>(bytesRead), static_cast<int>(size), path.c_str());
-        FreeAll();
-        return false;
+        return ReadOutcome::kReadFailed;
     }
-    return true;
+    return ReadOutcome::kRead;
 }
 
 }  // namespace
@@ -125,13 +118,17 @@ void LoadAndRip() {
     Platform& platform = CurrentPlatform();
     uint32_t start = platform.TickCount();
 
+    // From here on the old image and its samples are gone.
     std::string prefix;
-    if (app.romData) prefix = "\r\n" + app.romPath + " freed";
-    FreeAll();  // from here on the old image and its samples are gone
+    if (app.romData) {
+        prefix = "\r\n" + app.romPath + " freed";
+        FreeAll();
+    }
 
-    bool loaded = ReadRom(file, path, size);
+    ReadOutcome outcome = ReadRom(file, path, size);
     std::fclose(file);
-    if (!loaded) return;
+    if (outcome == ReadOutcome::kReadFailed) FreeAll();
+    if (outcome != ReadOutcome::kRead) return;
 
     // Unsigned subtraction measures across the tick counter's wrap too.
     uint32_t elapsed = platform.TickCount() - start;

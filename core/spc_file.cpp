@@ -87,7 +87,7 @@ bool HasSpcSignature(const uint8_t* data, size_t size) {
     return size >= length && std::memcmp(data, kSignature, length) == 0;
 }
 
-uint32_t SpcSample::Blocks() const { return (end - start) / kBlockBytes + 1; }
+uint32_t SpcSample::Blocks() const { return BlocksInRun(start, end); }
 
 uint32_t SpcSample::LoopStartSample() const { return (loopAddress - start) / kBlockBytes * kSamplesPerBlock; }
 

@@ -104,10 +104,11 @@ void SaveEachSampleInto(const std::string& directory) {
         LogPrint("\r\n\r\nYou have to load a rom, then choose \"Rip to Pieces\" before you can select this.");
         return;
     }
-    CurrentPlatform().CreateDirectory(directory);
     unsigned written = 0;
     unsigned listed = ListedSamples();
     for (unsigned i = 0; i < listed; ++i) {
+        // Before every file, so a folder removed while saving comes back.
+        CurrentPlatform().CreateDirectory(directory);
         std::string path = directory + kPathSeparator + std::to_string(i + 1) + ".wav";
         std::FILE* file = OpenForWrite(path);
         if (!file) {

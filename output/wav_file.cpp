@@ -1,7 +1,6 @@
 #include "output/wav_file.h"
 
-#include <filesystem>
-#include <system_error>
+#include "core/file_system.h"
 
 namespace {
 long long writeBudget = -1;
@@ -29,10 +28,9 @@ bool CloseWritten(std::FILE* file) {
 }
 
 void RemoveIncompleteFile(const std::string& path) {
-    std::error_code error;
-    // symlink_status looks at the link itself, so a link is left alone.
-    if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error)))
-        std::filesystem::remove(path, error);
+    // LstatFile looks at a link itself, so a link is left alone.
+    FileInfo info;
+    if (LstatFile(path, info) == 0 && info.kind == FileKind::kRegular) RemoveFile(path);
 }
 
 void SetWriteBudget(long long bytes) { writeBudget = bytes; }

@@ -32,11 +32,10 @@ std::string Quote(const std::string& text) {
     return quoted + "'";
 }
 
-uint32_t Le32(const Bytes& bytes, size_t at) { return ::Le32(bytes.data() + at); }
+uint32_t Le32(const Bytes& bytes, size_t at) { return GetLe32(bytes.data() + at); }
 
 int16_t PcmAt(const Bytes& wav, size_t index) {
-    size_t at = kWavHeaderBytes + 2 * index;
-    return static_cast<int16_t>(wav[at] | wav[at + 1] << 8);
+    return static_cast<int16_t>(GetLe16(wav.data() + kWavHeaderBytes + 2 * index));
 }
 
 // Directory entries, by name.

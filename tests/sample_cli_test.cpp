@@ -13,6 +13,7 @@
 
 #include "core/brr_chip_decoder.h"
 #include "tests/spc_builder.h"
+#include "core/little_endian.h"
 #include "tests/test_support.h"
 
 namespace fs = std::filesystem;
@@ -142,16 +143,16 @@ TEST_F(SampleCliTest, SpcRipWritesEachDistinctSampleWithItsLoop) {
     Bytes wav = Read("out/01.wav");
     const uint32_t frames = 10 * 16;
     ASSERT_EQ(wav.size(), 44 + frames * 2 + 68);
-    EXPECT_EQ(Le32(wav.data() + 4), wav.size() - 8);
-    EXPECT_EQ(Le32(wav.data() + 24), 32000u);
-    EXPECT_EQ(Le32(wav.data() + 40), frames * 2);
+    EXPECT_EQ(GetLe32(wav.data() + 4), wav.size() - 8);
+    EXPECT_EQ(GetLe32(wav.data() + 24), 32000u);
+    EXPECT_EQ(GetLe32(wav.data() + 40), frames * 2);
     std::vector<int16_t> expected(frames);
     DecodeBrrChip(spc.Aram() + 0x0800, 10, expected.data());
     EXPECT_EQ(Pcm(wav, 44, frames), expected);
     const uint8_t* smpl = wav.data() + 44 + frames * 2;
     EXPECT_EQ(Bytes(smpl, smpl + 4), Bytes({'s', 'm', 'p', 'l'}));
-    EXPECT_EQ(Le32(smpl + 8 + 36 + 8), 48u);
-    EXPECT_EQ(Le32(smpl + 8 + 36 + 12), frames - 1);
+    EXPECT_EQ(GetLe32(smpl + 8 + 36 + 8), 48u);
+    EXPECT_EQ(GetLe32(smpl + 8 + 36 + 12), frames - 1);
     // No loop, no smpl chunk.
     EXPECT_EQ(Read("out/00.wav").size(), 44 + 20 * 32u);
 

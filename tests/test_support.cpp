@@ -94,8 +94,6 @@ void FakeRip(const std::string& romPath, const std::vector<uint32_t>& bytes) {
     app.samplesReady = 1;
 }
 
-uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
-
 Bytes ExpectedWav(unsigned first, unsigned count) {
     uint32_t total = 0;
     for (unsigned i = first; i < first + count; ++i) total += app.sampleBytes[i];

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/app_state.h"
+#include "core/little_endian.h"
 #include "tests/recording_platform.h"
 
 using Bytes = std::vector<uint8_t>;
@@ -40,9 +41,6 @@ void AppendBlock(Bytes& out, uint8_t header, uint8_t data = 0x11);
 Bytes MakeRun(unsigned blocks, uint8_t header = 0x80, uint8_t endHeader = 0x81, uint8_t data = 0x11);
 // Filler that can never start an attempt (bytes 0xD0 and above, no end flag).
 Bytes Filler(size_t bytes);
-
-// The unsigned little-endian 32-bit number at p.
-uint32_t Le32(const uint8_t* p);
 
 // The WAVE file that saving slots first..first+count-1 of the sample table
 // must produce, at the current frequency.

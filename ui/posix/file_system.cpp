@@ -1,0 +1,57 @@
+#include "core/file_system.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace {
+
+FileKind KindOf(mode_t mode) {
+    if (S_ISREG(mode)) return FileKind::kRegular;
+    if (S_ISDIR(mode)) return FileKind::kDirectory;
+    if (S_ISLNK(mode)) return FileKind::kSymlink;
+    return FileKind::kOther;
+}
+
+int Describe(int result, const struct stat& st, FileInfo& info) {
+    info = FileInfo();
+    if (result != 0) return errno;
+    info.kind = KindOf(st.st_mode);
+    info.size = static_cast<uint64_t>(st.st_size);
+    info.device = static_cast<uint64_t>(st.st_dev);
+    info.inode = static_cast<uint64_t>(st.st_ino);
+    return 0;
+}
+
+}  // namespace
+
+int StatFile(const std::string& path, FileInfo& info) {
+    struct stat st {};
+    return Describe(::stat(path.c_str(), &st), st, info);
+}
+
+int LstatFile(const std::string& path, FileInfo& info) {
+    struct stat st {};
+    return Describe(::lstat(path.c_str(), &st), st, info);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    FileInfo first, second;
+    if (StatFile(a, first) != 0 || StatFile(b, second) != 0) return false;
+    return first.device == second.device && first.inode == second.inode;
+}
+
+int RenameOver(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+int SyncFile(std::FILE* file) {
+    if (std::fflush(file) != 0) return errno;
+    return ::fsync(fileno(file)) == 0 ? 0 : errno;
+}
+
+int RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
+
+int MakeDirectory(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0 ? 0 : errno; }
