@@ -22,7 +22,7 @@
 #include "core/little_endian.h"
 #include "core/platform.h"
 #include "core/scanner.h"
-#include "fuzz/brr_model.h"
+#include "tests/brr_model.h"
 #include "fuzz/fuzz_check.h"
 #include "output/wav_header.h"
 #include "res/resource.h"

@@ -46,6 +46,20 @@ Bytes Filler(size_t bytes);
 // must produce, at the current frequency.
 Bytes ExpectedWav(unsigned first, unsigned count);
 
+// The allocation faults a test arms; requests are numbered from 1, and 0
+// leaves that way of failing off.
+struct AllocFaults {
+    size_t failAt = 0;      // the request with this number fails
+    size_t failFrom = 0;    // every request from this number on fails
+    size_t failSize = 0;    // with failSizeAt: the failSizeAt-th request
+    size_t failSizeAt = 0;  // of exactly failSize bytes fails
+};
+// Puts a counting gate in front of the program's allocations, with a fresh
+// count, refusing what faults names.
+void CountAllocations(const AllocFaults& faults = {});
+// The sizes requested since CountAllocations, in order.
+const std::vector<size_t>& AllocationRequests();
+
 // Fills the sample table as a scan of a ROM at romPath would, without one:
 // sample i holds bytes[i] bytes of a pattern that depends on i.
 void FakeRip(const std::string& romPath, const std::vector<uint32_t>& bytes);
