@@ -1,7 +1,5 @@
 // Runs the built voxtrawl-cli on small crafted ROM images and checks its
 // files, output and exit codes.
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tests/cli_runner.h"
 #include "tests/test_support.h"
 
 namespace fs = std::filesystem;
@@ -19,18 +18,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr size_t kWavHeaderBytes = 44;
-
-struct CliResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 
 uint32_t Le32(const Bytes& bytes, size_t at) { return GetLe32(bytes.data() + at); }
 
@@ -46,43 +33,7 @@ std::vector<std::string> Entries(const std::string& dir) {
     return names;
 }
 
-class CliTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/voxtrawl-cli-test-XXXXXX";
-        root = mkdtemp(pattern);
-        work = root + "/work";
-        fs::create_directory(work);
-    }
-    void TearDown() override { fs::remove_all(root); }
-
-    // Runs the program in the work directory; a hang ends after 30 s.
-    CliResult Run(const std::vector<std::string>& args) {
-        std::string errPath = root + "/stderr.txt";
-        std::string command = "cd " + Quote(work) + " && timeout 30 " + Quote(VOXTRAWL_CLI);
-        for (const std::string& arg : args) command += " " + Quote(arg);
-        command += " 2>" + Quote(errPath);
-        CliResult result{-1, "", ""};
-        std::FILE* pipe = popen(command.c_str(), "r");
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
-        int status = pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        Bytes err = ReadWholeFile(errPath);
-        result.err.assign(err.begin(), err.end());
-        return result;
-    }
-
-    // Writes a file into the work directory; returns its name there.
-    std::string Put(const std::string& name, const Bytes& bytes) {
-        fs::create_directories(fs::path(work + "/" + name).parent_path());
-        WriteWholeFile(work + "/" + name, bytes);
-        return name;
-    }
-
-    std::string root;
-    std::string work;
-};
+using CliTest = CliRunTest;
 
 // Two qualifying runs and one a block too short for the initial minimum:
 // at 5, 65 blocks of header 0x80 (range 8) with nibbles 1 -> every value 256;
