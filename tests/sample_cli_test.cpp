@@ -1,7 +1,5 @@
 // Runs the built voxtrawl-cli on generated SPC snapshots and ROMs with the
 // decoder, format, silence and mapping options, and checks what it writes.
-#include <sys/wait.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/brr_chip_decoder.h"
+#include "tests/cli_runner.h"
 #include "tests/spc_builder.h"
 #include "core/little_endian.h"
 #include "tests/test_support.h"
@@ -21,18 +20,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uint32_t kDir = 0x0300;
-
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 
 // A snapshot with DIR set: entry 0 plays once, 1 loops from its fourth
 // block, 2 is one silent block, 3 repeats 1; a voice plays entry 1.
@@ -60,42 +47,17 @@ Bytes RomWithSilentRun() {
     return rom;
 }
 
-class SampleCliTest : public ::testing::Test {
+class SampleCliTest : public CliRunTest {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/voxtrawl-sample-test-XXXXXX";
-        root = mkdtemp(pattern);
-    }
-    void TearDown() override { fs::remove_all(root); }
-
-    Result Run(const std::vector<std::string>& args) {
-        std::string command = "cd " + Quote(root) + " && timeout 30 " + Quote(VOXTRAWL_CLI);
-        for (const std::string& arg : args) command += " " + Quote(arg);
-        command += " 2>" + Quote(root + "/err.txt");
-        Result result{-1, "", ""};
-        std::FILE* pipe = popen(command.c_str(), "r");
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
-        int status = pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        Bytes err = ReadWholeFile(root + "/err.txt");
-        result.err.assign(err.begin(), err.end());
-        return result;
-    }
     nlohmann::json ListJson(const std::vector<std::string>& args) {
         std::vector<std::string> all = {"list", "--json"};
         all.insert(all.end(), args.begin(), args.end());
-        Result result = Run(all);
+        CliResult result = Run(all);
         EXPECT_EQ(result.status, 0) << result.err;
         return nlohmann::json::parse(result.out);
     }
-    std::string Put(const std::string& name, const Bytes& bytes) {
-        WriteWholeFile(root + "/" + name, bytes);
-        return name;
-    }
-    Bytes Read(const std::string& name) { return ReadWholeFile(root + "/" + name); }
-
-    std::string root;
+    Bytes Read(const std::string& name) { return ReadWholeFile(work + "/" + name); }
+    bool Exists(const std::string& name) { return fs::exists(work + "/" + name); }
 };
 
 std::vector<int16_t> Pcm(const Bytes& wav, size_t from, size_t count) {
@@ -135,11 +97,11 @@ TEST_F(SampleCliTest, SpcListingFollowsTheDirectory) {
 TEST_F(SampleCliTest, SpcRipWritesEachDistinctSampleWithItsLoop) {
     SpcBuilder spc = GameSpc();
     std::string song = Put("song.spc", spc.file);
-    Result result = Run({"rip", song, "--out", "out"});
+    CliResult result = Run({"rip", song, "--out", "out"});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_TRUE(fs::exists(root + "/out/00.wav"));
-    EXPECT_TRUE(fs::exists(root + "/out/02.wav"));
-    EXPECT_FALSE(fs::exists(root + "/out/03.wav"));  // the same as 01
+    EXPECT_TRUE(Exists("out/00.wav"));
+    EXPECT_TRUE(Exists("out/02.wav"));
+    EXPECT_FALSE(Exists("out/03.wav"));  // the same as 01
     Bytes wav = Read("out/01.wav");
     const uint32_t frames = 10 * 16;
     ASSERT_EQ(wav.size(), 44 + frames * 2 + 68);
@@ -157,10 +119,9 @@ TEST_F(SampleCliTest, SpcRipWritesEachDistinctSampleWithItsLoop) {
     EXPECT_EQ(Read("out/00.wav").size(), 44 + 20 * 32u);
 
     if (std::system("command -v sndfile-info >/dev/null 2>&1") != 0) GTEST_SKIP() << "sndfile-info not installed";
-    std::string info = "sndfile-info " + Quote(root + "/out/01.wav") + " > " + Quote(root + "/info.txt");
+    std::string info = "sndfile-info " + Quote(work + "/out/01.wav") + " > " + Quote(root + "/info.txt");
     ASSERT_EQ(std::system(info.c_str()), 0);
-    Bytes text = Read("info.txt");
-    std::string report(text.begin(), text.end());
+    std::string report = ReadText(root + "/info.txt");
     EXPECT_NE(report.find("Loop Count   : 1"), std::string::npos) << report;
     EXPECT_NE(report.find("Start :    48"), std::string::npos) << report;
 }
@@ -187,22 +148,22 @@ TEST_F(SampleCliTest, SpcDirectoryFromCodeOrScannedAudioRam) {
     EXPECT_EQ(scanned["samples"][0]["start"], 0x0500);
     EXPECT_EQ(scanned["samples"][0]["blocks"], 20);
     EXPECT_FALSE(scanned["samples"][0].contains("index"));
-    Result table = Run({"list", "bare.spc"});
+    CliResult table = Run({"list", "bare.spc"});
     EXPECT_NE(table.out.find("no sample directory found"), std::string::npos) << table.out;
 }
 
 TEST_F(SampleCliTest, SpcRefusalsAndShortFiles) {
     SpcBuilder spc = GameSpc();
     std::string song = Put("song.spc", spc.file);
-    Result spec = Run({"list", song, "--decoder", "spec"});
+    CliResult spec = Run({"list", song, "--decoder", "spec"});
     EXPECT_EQ(spec.status, 2);
     EXPECT_NE(spec.err.find("--decoder spec"), std::string::npos) << spec.err;
 
     Bytes cut(spc.file.begin(), spc.file.begin() + 0x10180 - 1);
-    Result shortFile = Run({"rip", Put("cut.spc", cut)});
+    CliResult shortFile = Run({"rip", Put("cut.spc", cut)});
     EXPECT_EQ(shortFile.status, 1);
     EXPECT_NE(shortFile.err.find("cut.spc"), std::string::npos) << shortFile.err;
-    EXPECT_FALSE(fs::exists(root + "/cut"));
+    EXPECT_FALSE(Exists("cut"));
 }
 
 TEST_F(SampleCliTest, BrrExportWithAndWithoutTheLoopHeader) {
@@ -229,11 +190,11 @@ TEST_F(SampleCliTest, ChipDecoderAndSkippedSilenceOnARom) {
     EXPECT_TRUE(listing["samples"][1]["silent"]);
     EXPECT_FALSE(listing["samples"][2]["silent"]);
 
-    Result rip = Run({"rip", rom, "--min-run", "0", "--decoder", "chip", "--skip-silent", "--out", "out"});
+    CliResult rip = Run({"rip", rom, "--min-run", "0", "--decoder", "chip", "--skip-silent", "--out", "out"});
     ASSERT_EQ(rip.status, 0) << rip.err;
-    EXPECT_TRUE(fs::exists(root + "/out/1.wav"));
-    EXPECT_FALSE(fs::exists(root + "/out/2.wav"));
-    EXPECT_TRUE(fs::exists(root + "/out/3.wav"));
+    EXPECT_TRUE(Exists("out/1.wav"));
+    EXPECT_FALSE(Exists("out/2.wav"));
+    EXPECT_TRUE(Exists("out/3.wav"));
     Bytes wav = Read("out/3.wav");
     ASSERT_EQ(wav.size(), 44 + 8 * 32u);
     Bytes run = MakeRun(8, 0x84, 0x85, 0x21);
@@ -246,7 +207,7 @@ TEST_F(SampleCliTest, ChipDecoderAndSkippedSilenceOnARom) {
     ASSERT_EQ(Run({"rip", rom, "--min-run", "0", "--skip-silent", "--out", "some"}).status, 0);
     EXPECT_EQ(Read("some/1.wav"), Read("all/1.wav"));
     EXPECT_EQ(Read("some/3.wav"), Read("all/3.wav"));
-    EXPECT_FALSE(fs::exists(root + "/some/2.wav"));
+    EXPECT_FALSE(Exists("some/2.wav"));
 }
 
 TEST_F(SampleCliTest, SnesAddressesFromTheDetectedOrForcedMapping) {
