@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -10,7 +11,7 @@
 
 #include "cli/commands.h"
 #include "cli/report_page.h"
-#include "core/little_endian.h"
+#include "cli/sample_rows.h"
 #include "output/wav_file.h"
 
 namespace fs = std::filesystem;
@@ -21,19 +22,33 @@ struct ReportOptions {
     std::string rom;
     std::string out;
     RipSettings settings;
+    SampleOptions samples;
 };
 
-// Adds the scan's runs and a copy of every stored sample to the report.
-void CollectRuns(const std::vector<ScannedRun>& runs, Report& report) {
-    report.runsFound = static_cast<uint32_t>(runs.size());
-    for (const ScannedRun& run : runs) {
-        if (!run.stored) continue;
-        uint32_t bytes = app.sampleBytes[run.slot];
-        report.samples.push_back({run.start, run.end, run.loop, bytes});
-        size_t at = report.pcm.size();
-        report.pcm.resize(at + bytes / 2 * 2);
-        for (uint32_t i = 0; i < bytes / 2; ++i)
-            PutLe16(report.pcm.data() + at + 2 * i, static_cast<uint16_t>(app.sampleData[run.slot][i]));
+// Adds every sample of the set with its blocks, once each, to the report.
+// The page decodes the blocks itself, so no PCM is held here.
+void CollectSamples(const SampleSet& set, int32_t rate, Report& report) {
+    report.runsFound = static_cast<uint32_t>(set.samples.size());
+    report.isSpc = set.isSpc;
+    report.decoder = set.decoder == DecoderKind::Chip ? "chip" : "spec";
+    AddSetFields(set, report.setFields);
+    report.setFields.erase("decoder");
+    std::map<uint32_t, uint64_t> offsetOfIndex;
+    for (const SetSample& sample : set.samples) {
+        if (!set.isSpc && !sample.stored) continue;
+        OrderedJson facts = SampleJson(set, sample, rate);
+        for (const char* shown : {"number", "start", "end", "blocks", "stored", "bytes", "seconds", "loop"})
+            facts.erase(shown);
+        ReportSample row{sample.dataStart + set.fileBias, sample.DataEnd() + set.fileBias, sample.loop,
+                         sample.specBytes, report.brr.size(), set.BaseName(sample), set.Saved(sample), facts};
+        if (row.saved) {
+            std::vector<uint8_t> blocks = set.Blocks(sample);
+            report.brr.insert(report.brr.end(), blocks.begin(), blocks.end());
+            if (sample.fromDirectory) offsetOfIndex[sample.spc.index] = row.brrOffset;
+        } else {
+            row.brrOffset = offsetOfIndex[static_cast<uint32_t>(sample.spc.sameAs)];
+        }
+        report.samples.push_back(row);
     }
 }
 
@@ -67,23 +82,33 @@ int RunReport(const ReportOptions& options) {
     }
     CliPlatform platform(false);
     BeginSession(platform, options.settings);
+    // The image stays loaded for its blocks; the scan's PCM is let go as
+    // it is made, so the report holds the image and the page only.
+    SampleSet set;
+    int status = OpenInput(platform, options.rom, options.samples, set, false);
     Report report;
     report.romPath = options.rom;
-    report.rate = options.settings.rate;
+    report.rate = RateFor(set.isSpc, options.samples, options.settings.rate);
     report.minRunBytes = options.settings.minRun;
-    std::vector<ScannedRun> runs;
-    bool loaded = LoadAndScanRuns(platform, options.rom, runs);
-    CollectRuns(runs, report);
-    EndSession(platform);
-    if (!loaded) return kExitFailed;
-
     std::error_code error;
     report.romSize = fs::file_size(options.rom, error);
-    if (!WritePage(pagePath, BuildReportPage(report))) {
+    std::string page;
+    size_t sampleCount = 0;
+    if (status == kExitOk) {
+        CollectSamples(set, report.rate, report);
+        set = SampleSet();
+        page = BuildReportPage(report);
+        sampleCount = report.samples.size();
+        report = Report();
+    }
+    EndSession(platform);
+    if (status != kExitOk) return status;
+
+    if (!WritePage(pagePath, page)) {
         std::fprintf(stderr, "voxtrawl-cli: can't write %s.\n", pagePath.c_str());
         return kExitFailed;
     }
-    std::printf("Wrote %s with %u samples.\n", pagePath.c_str(), static_cast<unsigned>(report.samples.size()));
+    std::printf("Wrote %s with %u samples.\n", pagePath.c_str(), static_cast<unsigned>(sampleCount));
     return kExitOk;
 }
 
@@ -96,5 +121,9 @@ void AddReportCommand(CLI::App& cli, CommandAction& action) {
     report->add_option("ROM", options->rom, "ROM image file")->required();
     report->add_option("-o,--out", options->out, "The page to write (default: the ROM's path with .html)");
     AddRipSettingOptions(*report, options->settings);
-    report->callback([options, &action]() { action = [options]() { return RunReport(*options); }; });
+    AddSampleOptions(*report, options->samples);
+    report->callback([options, report, &action]() {
+        NoteGivenOptions(*report, options->samples);
+        action = [options]() { return RunReport(*options); };
+    });
 }

@@ -71,23 +71,29 @@ std::string ValidUtf8(const std::string& text) {
 
 Json PageData(const Report& report, const std::string& romName) {
     Json samples = Json::array();
-    uint64_t offset = 0;
     for (const ReportSample& sample : report.samples) {
-        samples.push_back({{"start", sample.start},
-                           {"end", sample.end},
-                           {"blocks", BlocksInRun(sample.start, sample.end)},
-                           {"loop", sample.loop},
-                           {"offset", offset},
-                           {"bytes", sample.bytes}});
-        offset += sample.bytes;
+        Json row = {{"start", sample.start},
+                    {"end", sample.end},
+                    {"blocks", BlocksInRun(sample.start, sample.end)},
+                    {"loop", sample.loop},
+                    {"brrOffset", sample.brrOffset},
+                    {"specBytes", sample.specBytes},
+                    {"name", sample.name},
+                    {"saved", sample.saved}};
+        for (const auto& fact : sample.facts.items()) row[fact.key()] = fact.value();
+        samples.push_back(row);
     }
-    return {{"rom", {{"name", romName}, {"path", report.romPath}, {"size", report.romSize}}},
-            {"rate", report.rate},
-            {"rates", std::vector<int32_t>(kRates, kRates + kRateCount)},
-            {"minRunBytes", report.minRunBytes},
-            {"runsFound", report.runsFound},
-            {"maxSamples", kMaxSamples},
-            {"samples", samples}};
+    Json data = {{"rom", {{"name", romName}, {"path", report.romPath}, {"size", report.romSize}}},
+                 {"rate", report.rate},
+                 {"rates", std::vector<int32_t>(kRates, kRates + kRateCount)},
+                 {"minRunBytes", report.minRunBytes},
+                 {"runsFound", report.runsFound},
+                 {"maxSamples", kMaxSamples},
+                 {"isSpc", report.isSpc},
+                 {"decoder", report.decoder}};
+    for (const auto& field : report.setFields.items()) data[field.key()] = field.value();
+    data["samples"] = samples;
+    return data;
 }
 
 // Replaces every {{NAME}} of the template in one pass, so that nothing a
@@ -118,6 +124,6 @@ std::string BuildReportPage(const Report& report) {
     return Fill(kReportPageHtml, {{"TITLE", EscapeHtml(romName)},
                                   {"STYLE", kReportPageCss},
                                   {"DATA", ScriptSafeJson(PageData(report, romName))},
-                                  {"PCM", Base64(report.pcm)},
+                                  {"BRR", Base64(report.brr)},
                                   {"SCRIPT", kReportPageJs}});
 }

@@ -91,7 +91,7 @@ SaveOutcome SaveSetFiles(const SampleSet& set, const SampleOptions& options, con
         }
         std::string path = (fs::path(directory) / (set.BaseName(sample) + extension)).string();
         std::vector<uint8_t> bytes =
-            options.brrFormat ? BuildBrrFile(set.data + sample.dataStart, sample.blocks, options.brrLoopHeader,
+            options.brrFormat ? BuildBrrFile(set.Blocks(sample).data(), sample.blocks, options.brrLoopHeader,
                                              LoopOffsetBytes(sample))
                               : SampleWavFile(set, sample, rate);
         if (!WriteWhole(path, bytes, outcome)) break;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -21,6 +22,25 @@ std::vector<ScannedRun>* aramRuns = nullptr;
 
 void CollectAramRun(uint32_t runStart, uint32_t runEnd, bool stored) {
     aramRuns->push_back({runStart, runEnd, (app.romData[runStart] & kLoopFlag) != 0, stored, 0});
+}
+
+// A lean scan notes each stored sample and releases it at once. The slot
+// stays empty, which the release operations accept.
+std::vector<ScannedRun>* leanRuns = nullptr;
+std::vector<ReleasedRun>* leanFacts = nullptr;
+
+void CollectAndRelease(uint32_t runStart, uint32_t runEnd, bool stored) {
+    uint32_t slot = app.sampleCount - 1;
+    leanRuns->push_back({runStart, runEnd, (app.romData[runStart] & kLoopFlag) != 0, stored, slot});
+    ReleasedRun facts{0, -1};
+    if (stored) {
+        facts.bytes = app.sampleBytes[slot];
+        facts.silent = IsSilent(app.sampleData[slot], facts.bytes / 2) ? 1 : 0;
+        FreeBlock(app.sampleData[slot]);
+        app.sampleData[slot] = nullptr;
+        app.sampleBytes[slot] = 0;
+    }
+    leanFacts->push_back(facts);
 }
 
 bool ReadWhole(const std::string& path, std::vector<uint8_t>& bytes, std::string& reason) {
@@ -105,19 +125,27 @@ int32_t RateFor(bool isSpc, const SampleOptions& options, int32_t rate) {
 
 uint64_t SampleSet::PcmBytes(const SetSample& sample) const {
     if (decoder == DecoderKind::Chip) return uint64_t{sample.blocks} * kSamplesPerBlock * 2;
-    return sample.stored ? app.sampleBytes[sample.slot] : 0;
+    return sample.stored ? sample.specBytes : 0;
 }
 
 bool SampleSet::Decode(const SetSample& sample, std::vector<int16_t>& pcm) const {
     if (decoder == DecoderKind::Chip) {
         pcm.resize(static_cast<size_t>(sample.blocks) * kSamplesPerBlock);
-        DecodeBrrChip(data + sample.dataStart, sample.blocks, pcm.data());
+        std::vector<uint8_t> blocks = Blocks(sample);
+        DecodeBrrChip(blocks.data(), sample.blocks, pcm.data());
         return true;
     }
-    if (!sample.stored) return false;
+    if (!sample.stored || !tableKept) return false;
     const int16_t* stored = app.sampleData[sample.slot];
     pcm.assign(stored, stored + app.sampleBytes[sample.slot] / 2);
     return true;
+}
+
+std::vector<uint8_t> SampleSet::Blocks(const SetSample& sample) const {
+    std::vector<uint8_t> blocks(static_cast<size_t>(sample.blocks) * kBlockBytes, 0);
+    size_t available = std::min<size_t>(blocks.size(), dataSize - sample.dataStart);
+    std::copy(data + sample.dataStart, data + sample.dataStart + available, blocks.begin());
+    return blocks;
 }
 
 std::string SampleSet::BaseName(const SetSample& sample) const {
@@ -152,6 +180,7 @@ bool LoadSpcSet(CliPlatform& /*platform*/, const std::string& path, SampleSet& s
     set.decoder = DecoderKind::Chip;
     set.aram.assign(file.begin() + kSpcAramOffset, file.begin() + kSpcAramOffset + kAramBytes);
     set.data = set.aram.data();
+    set.dataSize = kAramBytes;
     set.fileBias = kSpcAramOffset;
     set.directory = FindSampleDirectory(set.aram.data(), file.data() + kSpcDspOffset);
     if (set.directory.source != DirectorySource::Scan) {
@@ -184,6 +213,7 @@ void BuildRomSet(const std::string& path, const std::vector<ScannedRun>& runs, c
     set.path = path;
     set.decoder = options.decoder;
     set.data = app.romData;
+    set.dataSize = app.romData ? app.romSize : 0;
     if (app.romData) set.layout = DetectRomLayout(app.romData, app.romSize);
     if (options.mappingGiven) set.layout.mapping = options.mapping;
     std::vector<int16_t> pcm;
@@ -195,6 +225,7 @@ void BuildRomSet(const std::string& path, const std::vector<ScannedRun>& runs, c
         sample.loop = run.loop;
         sample.stored = run.stored;
         sample.slot = run.slot;
+        sample.specBytes = run.stored && set.tableKept ? app.sampleBytes[run.slot] : 0;
         // The table keeps what the scan stored; chip PCM of a run it did
         // not keep is never saved, so it is not looked at either.
         if (sample.stored && set.Decode(sample, pcm)) sample.silent = IsSilent(pcm.data(), pcm.size()) ? 1 : 0;
@@ -208,7 +239,8 @@ void MarkSilent(SampleSet& set) {
         if (set.Decode(sample, pcm)) sample.silent = IsSilent(pcm.data(), pcm.size()) ? 1 : 0;
 }
 
-int OpenInput(CliPlatform& platform, const std::string& path, const SampleOptions& options, SampleSet& set) {
+int OpenInput(CliPlatform& platform, const std::string& path, const SampleOptions& options, SampleSet& set,
+              bool keepPcm) {
     if (LooksLikeSpc(path)) {
         if (options.decoderGiven && options.decoder == DecoderKind::Spec) {
             std::fprintf(stderr,
@@ -226,7 +258,25 @@ int OpenInput(CliPlatform& platform, const std::string& path, const SampleOption
         return kExitOk;
     }
     std::vector<ScannedRun> runs;
-    if (!LoadAndScanRuns(platform, path, runs)) return kExitFailed;
+    if (keepPcm) {
+        if (!LoadAndScanRuns(platform, path, runs)) return kExitFailed;
+        BuildRomSet(path, runs, options, set);
+        return kExitOk;
+    }
+    std::vector<ReleasedRun> facts;
+    leanRuns = &runs;
+    leanFacts = &facts;
+    SetRunObserver(CollectAndRelease);
+    bool loaded = LoadAndScan(platform, path);
+    SetRunObserver(nullptr);
+    leanRuns = nullptr;
+    leanFacts = nullptr;
+    if (!loaded) return kExitFailed;
+    set.tableKept = false;
     BuildRomSet(path, runs, options, set);
+    for (size_t i = 0; i < set.samples.size(); ++i) {
+        set.samples[i].specBytes = facts[i].bytes;
+        if (set.decoder == DecoderKind::Spec) set.samples[i].silent = facts[i].silent;
+    }
     return kExitOk;
 }
