@@ -1,7 +1,6 @@
 // list: one row per qualifying run of the scan, as a table or as JSON.
 #include <cstdint>
 #include <cstdio>
-#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/commands.h"
+#include "cli/standard_output.h"
 #include "core/brr_block.h"
 
 namespace {
@@ -43,11 +43,11 @@ std::string Hex(uint32_t offset) {
 }
 
 void PrintTable(const std::vector<Row>& rows, int32_t rate) {
-    std::printf("%5s  %-8s  %-8s  %6s  %9s  %8s  %4s\n", "#", "start", "end", "blocks", "PCM bytes", "seconds",
+    PrintOut("%5s  %-8s  %-8s  %6s  %9s  %8s  %4s\n", "#", "start", "end", "blocks", "PCM bytes", "seconds",
                 "loop");
     for (const Row& row : rows) {
         std::string bytes = row.stored ? std::to_string(row.bytes) : "-";
-        std::printf("%5u  %-8s  %-8s  %6u  %9s  %8.3f  %4s\n", static_cast<unsigned>(row.number),
+        PrintOut("%5u  %-8s  %-8s  %6u  %9s  %8.3f  %4s\n", static_cast<unsigned>(row.number),
                     Hex(row.start).c_str(), Hex(row.end).c_str(), static_cast<unsigned>(row.blocks), bytes.c_str(),
                     Seconds(row, rate), row.loop ? "yes" : "no");
     }
@@ -69,7 +69,8 @@ void PrintJson(const ListOptions& options, const std::vector<Row>& rows) {
                               {"rate", options.settings.rate},
                               {"minRunBytes", options.settings.minRun},
                               {"samples", samples}};
-    std::cout << listing.dump(2) << '\n';
+    // File names need not be UTF-8; each byte that is not becomes U+FFFD.
+    WriteOut(listing.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + '\n');
 }
 
 int RunList(const ListOptions& options) {

@@ -94,7 +94,8 @@ void AddReportCommand(CLI::App& cli, CommandAction& action) {
     CLI::App* report = cli.add_subcommand(
         "report", "Write one HTML page to see, hear and download the samples a rip finds (no network needed).");
     report->add_option("ROM", options->rom, "ROM image file")->required();
-    report->add_option("-o,--out", options->out, "The page to write (default: the ROM's path with .html)");
+    report->add_option("-o,--out", options->out, "The page to write (default: the ROM's path with .html)")
+        ->check(NotEmpty());
     AddRipSettingOptions(*report, options->settings);
     report->callback([options, &action]() { action = [options]() { return RunReport(*options); }; });
 }

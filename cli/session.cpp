@@ -10,7 +10,8 @@ namespace {
 // filled lives here meanwhile.
 std::vector<ScannedRun>* runsInProgress = nullptr;
 
-void CollectRun(uint32_t runStart, uint32_t runEnd, bool stored) {
+void CollectRun(uint32_t runStart, uint32_t runEnd, RunOutcome outcome) {
+    bool stored = outcome == RunOutcome::kStored;
     bool loop = (app.romData[runStart] & kLoopFlag) != 0;
     runsInProgress->push_back({runStart, runEnd, loop, stored, app.sampleCount - 1});
 }

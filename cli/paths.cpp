@@ -1,0 +1,40 @@
+#include "cli/paths.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+std::string ShownText(const std::string& text) {
+    std::string shown;
+    for (char c : text) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            shown += c;
+        } else if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            shown += escape;
+        }
+    }
+    return shown;
+}
+
+std::string Quoted(const std::string& path) { return "'" + ShownText(path) + "'"; }
+
+std::string RipFolderFor(const std::string& romPath) {
+    fs::path path(romPath);
+    // A name such as ".hidden" has no extension: it gets the "_" too.
+    if (!path.has_filename() || path.extension().empty()) return romPath + "_";
+    return path.replace_extension().string();
+}
+
+std::string RipFolderUnder(const std::string& out, const std::string& romPath) {
+    return (fs::path(out) / RipFolderFor(fs::path(romPath).filename().string())).string();
+}
