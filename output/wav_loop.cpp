@@ -1,0 +1,39 @@
+#include "output/wav_loop.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kMidiUnityNote = 60;
+constexpr uint32_t kNanosecondsPerSecond = 1000000000u;
+
+uint32_t GetLe32(const uint8_t* at) {
+    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 | static_cast<uint32_t>(at[2]) << 16 |
+           static_cast<uint32_t>(at[3]) << 24;
+}
+
+void PutLe32(uint8_t* at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+}  // namespace
+
+void BuildSmplChunk(uint8_t* out, int32_t rate, uint32_t loopStart, uint32_t loopEnd) {
+    std::memset(out, 0, kSmplChunkBytes);
+    std::memcpy(out, "smpl", 4);
+    PutLe32(out + 4, kSmplChunkBytes - 8);
+    uint8_t* body = out + 8;
+    // manufacturer, product: 0
+    PutLe32(body + 8, rate > 0 ? kNanosecondsPerSecond / static_cast<uint32_t>(rate) : 0);
+    PutLe32(body + 12, kMidiUnityNote);
+    // pitch fraction, SMPTE format and offset: 0
+    PutLe32(body + 28, 1);  // loops
+    // sampler data: 0 bytes
+    uint8_t* loop = body + 36;
+    // cue point id 0, type 0 (forward)
+    PutLe32(loop + 8, loopStart);
+    PutLe32(loop + 12, loopEnd);
+    // fraction 0, play count 0 (forever)
+}
+
+void GrowRiffSize(uint8_t* header, uint32_t chunkBytes) { PutLe32(header + 4, GetLe32(header + 4) + chunkBytes); }
