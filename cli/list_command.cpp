@@ -9,7 +9,6 @@
 
 #include "cli/commands.h"
 #include "cli/standard_output.h"
-#include "core/brr_block.h"
 
 namespace {
 
@@ -19,22 +18,8 @@ struct ListOptions {
     RipSettings settings;
 };
 
-struct Row {
-    uint32_t number;
-    uint32_t start;  // first block header
-    uint32_t end;    // end block header
-    uint32_t blocks;
-    bool stored;     // false when the table was full or memory ran out
-    uint32_t bytes;  // PCM bytes of the stored sample
-    bool loop;
-};
-
-Row MakeRow(uint32_t number, const ScannedRun& run) {
-    uint32_t bytes = run.stored ? app.sampleBytes[run.slot] : 0;
-    return {number, run.start, run.end, (run.end - run.start) / kBlockBytes + 1, run.stored, bytes, run.loop};
-}
-
-double Seconds(const Row& row, int32_t rate) { return row.bytes / 2.0 / rate; }
+// Seconds at the rate; null in JSON for a run that was not stored.
+double Seconds(const ScannedRun& run, int32_t rate) { return run.bytes / 2.0 / rate; }
 
 std::string Hex(uint32_t offset) {
     char text[16];
@@ -42,33 +27,48 @@ std::string Hex(uint32_t offset) {
     return text;
 }
 
-void PrintTable(const std::vector<Row>& rows, int32_t rate) {
-    PrintOut("%5s  %-8s  %-8s  %6s  %9s  %8s  %4s\n", "#", "start", "end", "blocks", "PCM bytes", "seconds",
-                "loop");
-    for (const Row& row : rows) {
-        std::string bytes = row.stored ? std::to_string(row.bytes) : "-";
-        PrintOut("%5u  %-8s  %-8s  %6u  %9s  %8.3f  %4s\n", static_cast<unsigned>(row.number),
-                    Hex(row.start).c_str(), Hex(row.end).c_str(), static_cast<unsigned>(row.blocks), bytes.c_str(),
-                    Seconds(row, rate), row.loop ? "yes" : "no");
+void PrintTable(const std::vector<ScannedRun>& runs, int32_t rate) {
+    PrintOut("%5s  %-8s  %-8s  %6s  %9s  %8s  %4s  %s\n", "#", "start", "end", "blocks", "PCM bytes", "seconds", "loop",
+             "file");
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const ScannedRun& run = runs[i];
+        std::string bytes = "-", seconds = "-", file = "-";
+        if (run.Stored()) {
+            bytes = std::to_string(run.bytes);
+            char text[32];
+            std::snprintf(text, sizeof text, "%.3f", Seconds(run, rate));
+            seconds = text;
+            file = run.FileName();
+        } else {
+            file += std::string(" (not stored: ") + run.NotStoredReason() + ")";
+        }
+        PrintOut("%5u  %-8s  %-8s  %6u  %9s  %8s  %4s  %s\n", static_cast<unsigned>(i + 1), Hex(run.start).c_str(),
+                 Hex(run.end).c_str(), static_cast<unsigned>(run.Blocks()), bytes.c_str(), seconds.c_str(),
+                 run.loop ? "yes" : "no", file.c_str());
     }
 }
 
-void PrintJson(const ListOptions& options, const std::vector<Row>& rows) {
-    nlohmann::ordered_json samples = nlohmann::ordered_json::array();
-    for (const Row& row : rows) {
-        samples.push_back({{"number", row.number},
-                           {"start", row.start},
-                           {"end", row.end},
-                           {"blocks", row.blocks},
-                           {"stored", row.stored},
-                           {"bytes", row.bytes},
-                           {"seconds", Seconds(row, options.settings.rate)},
-                           {"loop", row.loop}});
+void PrintJson(const ListOptions& options, const std::vector<ScannedRun>& runs) {
+    using Json = nlohmann::ordered_json;
+    Json samples = Json::array();
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const ScannedRun& run = runs[i];
+        bool stored = run.Stored();
+        samples.push_back({{"number", i + 1},
+                           {"start", run.start},
+                           {"end", run.end},
+                           {"blocks", run.Blocks()},
+                           {"stored", stored},
+                           {"file", stored ? Json(run.FileName()) : Json(nullptr)},
+                           {"notStored", stored ? Json(nullptr) : Json(run.NotStoredReason())},
+                           {"bytes", stored ? Json(run.bytes) : Json(nullptr)},
+                           {"seconds", stored ? Json(Seconds(run, options.settings.rate)) : Json(nullptr)},
+                           {"loop", run.loop}});
     }
-    nlohmann::ordered_json listing = {{"rom", options.rom},
-                              {"rate", options.settings.rate},
-                              {"minRunBytes", options.settings.minRun},
-                              {"samples", samples}};
+    Json listing = {{"rom", options.rom},
+                    {"rate", options.settings.rate},
+                    {"minRunBytes", options.settings.minRun},
+                    {"samples", samples}};
     // File names need not be UTF-8; each byte that is not becomes U+FFFD.
     WriteOut(listing.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + '\n');
 }
@@ -79,16 +79,14 @@ int RunList(const ListOptions& options) {
     BeginSession(platform, options.settings);
     std::vector<ScannedRun> runs;
     bool loaded = LoadAndScanRuns(platform, options.rom, runs);
-    std::vector<Row> rows;
-    for (const ScannedRun& run : runs) rows.push_back(MakeRow(static_cast<uint32_t>(rows.size()) + 1, run));
     EndSession(platform);
     if (!loaded) return kExitFailed;
     if (options.json) {
-        PrintJson(options, rows);
+        PrintJson(options, runs);
     } else {
-        PrintTable(rows, options.settings.rate);
+        PrintTable(runs, options.settings.rate);
     }
-    return kExitOk;
+    return ReportNotStored(runs);
 }
 
 }  // namespace

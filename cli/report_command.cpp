@@ -24,12 +24,10 @@ struct ReportOptions {
 
 // Adds the scan's runs and a copy of every stored sample to the report.
 void CollectRuns(const std::vector<ScannedRun>& runs, Report& report) {
-    report.runsFound = static_cast<uint32_t>(runs.size());
+    report.runs = runs;
     for (const ScannedRun& run : runs) {
-        if (!run.stored) continue;
-        uint32_t bytes = app.sampleBytes[run.slot];
-        report.samples.push_back({run.start, run.end, run.loop, bytes});
-        for (uint32_t i = 0; i < bytes / 2; ++i) {
+        if (!run.Stored()) continue;
+        for (uint32_t i = 0; i < run.bytes / 2; ++i) {
             uint16_t value = static_cast<uint16_t>(app.sampleData[run.slot][i]);
             report.pcm.push_back(static_cast<uint8_t>(value));
             report.pcm.push_back(static_cast<uint8_t>(value >> 8));
@@ -59,6 +57,12 @@ bool WritePage(const std::string& path, const std::string& page) {
     return ok;
 }
 
+unsigned StoredCount(const std::vector<ScannedRun>& runs) {
+    unsigned stored = 0;
+    for (const ScannedRun& run : runs) stored += run.Stored();
+    return stored;
+}
+
 int RunReport(const ReportOptions& options) {
     std::string pagePath = options.out.empty() ? DefaultPagePath(options.rom) : options.out;
     if (SameFile(pagePath, options.rom)) {
@@ -83,7 +87,7 @@ int RunReport(const ReportOptions& options) {
         std::fprintf(stderr, "voxtrawl-cli: can't write %s.\n", pagePath.c_str());
         return kExitFailed;
     }
-    std::printf("Wrote %s with %u samples.\n", pagePath.c_str(), static_cast<unsigned>(report.samples.size()));
+    std::printf("Wrote %s with %u samples.\n", pagePath.c_str(), StoredCount(report.runs));
     return kExitOk;
 }
 

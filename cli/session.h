@@ -8,6 +8,7 @@
 
 #include "cli/cli_platform.h"
 #include "core/app_state.h"
+#include "core/brr_decoder.h"
 
 // Exit codes of voxtrawl-cli.
 constexpr int kExitOk = 0;
@@ -30,14 +31,27 @@ void EndSession(CliPlatform& platform);
 // scan that finds nothing unloads the ROM but still counts as success.
 bool LoadAndScan(CliPlatform& platform, const std::string& romPath);
 
-// A qualifying run of the scan, in image order.
+// A qualifying run of the scan, in image order: the one record that
+// list, report and rip share.
 struct ScannedRun {
     uint32_t start;  // offset of the first block header
     uint32_t end;    // offset of the end block header
     bool loop;       // loop flag of the first block
-    bool stored;     // false when the table was full or memory ran out
+    RunOutcome outcome;
     uint32_t slot;   // its sample table slot, when stored
+    uint32_t bytes;  // its PCM bytes, when stored
+
+    bool Stored() const { return outcome == RunOutcome::kStored; }
+    uint32_t Blocks() const;
+    // The file rip saves it as ("12.wav": slot 11); empty when not stored.
+    std::string FileName() const;
+    // Why it was not stored ("limit", "memory"); nullptr when it was.
+    const char* NotStoredReason() const;
 };
+
+// After a scan, says on stderr how many runs were not stored and why.
+// Returns kExitFailed when memory ran out for any, else kExitOk.
+int ReportNotStored(const std::vector<ScannedRun>& runs);
 
 // LoadAndScan that also lists the qualifying runs. The stored samples stay
 // in the table until EndSession.
