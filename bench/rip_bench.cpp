@@ -89,17 +89,30 @@ struct Measurement {
     long peakKiB;
 };
 
+// The user at the keyboard: opens the image asked for and dismisses any box.
+class BenchPlatform : public HeadlessPlatform {
+public:
+    std::string romToOpen;
+
+    int MessageBox(bool, const char*, unsigned, const char*) override { return kIdOk; }
+    bool ChooseRomToOpen(std::string& path) override {
+        path = romToOpen;
+        return true;
+    }
+    bool ChooseWavToSave(const char*, std::string&) override { return false; }
+};
+
 // One Load & Rip of the file, as the user would start it, after a rip of
 // a one-byte image has paged in the program's code and libraries, so
 // that the growth measured is the data's.
 Measurement LoadAndRipOnce(const std::string& path, const std::string& warmUpPath) {
-    HeadlessPlatform platform;
+    BenchPlatform platform;
     SetPlatform(&platform);
-    platform.openPaths.push_back(warmUpPath);
+    platform.romToOpen = warmUpPath;
     platform.Run(IDM_LOAD_AND_RIP);
     Measurement m{};
     m.startKiB = PeakResidentKiB();
-    platform.openPaths.push_back(path);
+    platform.romToOpen = path;
     auto start = std::chrono::steady_clock::now();
     platform.Run(IDM_LOAD_AND_RIP);
     auto stop = std::chrono::steady_clock::now();

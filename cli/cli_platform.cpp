@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 
 #include "core/platform.h"
@@ -33,11 +32,6 @@ bool CliPlatform::LoggedSince(size_t from, const std::string& prefix) const {
     return false;
 }
 
-bool CliPlatform::MenuEnabled(unsigned id) const {
-    auto item = menuEnabled.find(id);
-    return item != menuEnabled.end() && item->second;
-}
-
 void CliPlatform::LogAppended(const char* text) {
     logged.emplace_back(text);
     if (!echoLog) return;
@@ -56,8 +50,8 @@ void CliPlatform::LogAppended(const char* text) {
     std::fflush(stdout);
 }
 
-int CliPlatform::MessageBox(bool owned, const char* caption, unsigned type, const char* text) {
-    HeadlessPlatform::MessageBox(owned, caption, type, text);
+int CliPlatform::MessageBox(bool /*owned*/, const char* caption, unsigned type, const char* text) {
+    ++boxesShown;
     EraseBar();
     std::string body = text;
     while (!body.empty() && body.back() == '\n') body.pop_back();
@@ -78,16 +72,11 @@ void CliPlatform::StepProgressBar() {
     DrawBar();
 }
 
-bool CliPlatform::ChooseWavToSave(const char* title, std::string& path) {
-    saveTitles.push_back(title);
+bool CliPlatform::ChooseRomToOpen(std::string& /*path*/) { return false; }
+
+bool CliPlatform::ChooseWavToSave(const char* /*title*/, std::string& path) {
     path = saveAnswer;
     return !path.empty();
-}
-
-uint32_t CliPlatform::TickCount() {
-    // The load time in the log is real here, unlike the scripted test clock.
-    auto now = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
 void CliPlatform::DrawBar() {

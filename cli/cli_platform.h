@@ -25,15 +25,16 @@ public:
     const std::vector<std::string>& Logged() const { return logged; }
     // Whether a text appended at index from or later begins with prefix.
     bool LoggedSince(size_t from, const std::string& prefix) const;
-    // Whether the main menu item with this command id is enabled.
-    bool MenuEnabled(unsigned id) const;
+    // Message boxes shown so far; every failed load shows one.
+    size_t BoxesShown() const { return boxesShown; }
 
     void LogAppended(const char* text) override;
     int MessageBox(bool owned, const char* caption, unsigned type, const char* text) override;
     void SetProgress(unsigned position) override;
     void StepProgressBar() override;
+    // No open dialog: the ROM's path comes from the command line.
+    bool ChooseRomToOpen(std::string& path) override;
     bool ChooseWavToSave(const char* title, std::string& path) override;
-    uint32_t TickCount() override;
 
 private:
     void DrawBar();
@@ -47,5 +48,6 @@ private:
     // a line shows as soon as it is logged; the next message's leading
     // break is that one.
     bool breakPrinted = false;
+    size_t boxesShown = 0;
     std::vector<std::string> logged;
 };

@@ -64,11 +64,11 @@ void EndSession(CliPlatform& platform) {
 
 bool LoadAndScan(CliPlatform& platform, const std::string& romPath) {
     // Every way a load can fail shows a box; a load that works shows none.
-    size_t boxesBefore = platform.boxes.size();
+    size_t boxesBefore = platform.BoxesShown();
     app.cmdlineLoad = 1;
     app.cmdlinePath = romPath;
     platform.Run(IDM_LOAD_AND_RIP);
-    return platform.boxes.size() == boxesBefore;
+    return platform.BoxesShown() == boxesBefore;
 }
 
 bool LoadAndScanRuns(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs) {

@@ -16,7 +16,7 @@
 #include "core/platform.h"
 #include "fuzz/brr_model.h"
 #include "fuzz/fuzz_check.h"
-#include "ui/headless/headless_platform.h"
+#include "tests/recording_platform.h"
 #include "ui/log.h"
 
 namespace {
@@ -27,7 +27,7 @@ constexpr uint8_t kAllocFailsFlag = 0x08;  // the decode buffer cannot be had
 constexpr unsigned kTablePresets[] = {0, 5, kMaxSamples - 1, kMaxSamples};
 constexpr size_t kEmptySampleBlock = 44;  // a 0-byte sample still has its header room
 
-HeadlessPlatform* platform = nullptr;
+RecordingPlatform* platform = nullptr;
 
 bool RefuseEverything(size_t) { return false; }
 
@@ -52,7 +52,7 @@ bool ScannerShaped(const uint8_t* rom, uint32_t start, uint32_t end) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    platform = new HeadlessPlatform();
+    platform = new RecordingPlatform();
     SetPlatform(platform);
     return 0;
 }
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool allocFails = flags & kAllocFailsFlag;
 
     ResetAppState();
-    *platform = HeadlessPlatform();
+    *platform = RecordingPlatform();
     LogClear();
     app.romData = static_cast<uint8_t*>(AllocBlock(imageSize));
     std::memcpy(app.romData, data + kPrefixBytes, imageSize);

@@ -12,7 +12,7 @@
 
 #include "core/platform.h"
 #include "fuzz/fuzz_check.h"
-#include "ui/headless/headless_platform.h"
+#include "tests/recording_platform.h"
 #include "ui/log.h"
 
 namespace {
@@ -22,7 +22,7 @@ constexpr size_t kFormattedLimit = kMessageBufferSize - 1;
 // Sizes around every limit of the log, and a few ordinary ones.
 constexpr size_t kPatternSizes[] = {0, 1, 2, 1998, 1999, 2000, 30000, 59999, 60000, 60001, 61999, 120001};
 
-HeadlessPlatform* platform = nullptr;
+RecordingPlatform* platform = nullptr;
 
 class Reader {
 public:
@@ -100,13 +100,13 @@ void CheckAppend(const std::string& before, const std::string& text, const std::
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    platform = new HeadlessPlatform();
+    platform = new RecordingPlatform();
     SetPlatform(platform);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    *platform = HeadlessPlatform();
+    *platform = RecordingPlatform();
     LogClear();
     std::string model;
     Reader in(data, size);

@@ -1,4 +1,4 @@
-// Loads arbitrary bytes as a ROM image through the headless platform,
+// Loads arbitrary bytes as a ROM image through the recording platform,
 // rips it, plays and saves the samples in all three ways, and checks what
 // comes out against the slow literal search and the decoding model.
 //
@@ -25,7 +25,7 @@
 #include "output/wav_header.h"
 #include "res/resource.h"
 #include "tests/literal_scan.h"
-#include "ui/headless/headless_platform.h"
+#include "tests/recording_platform.h"
 #include "ui/log.h"
 
 namespace {
@@ -38,7 +38,7 @@ using Bytes = std::vector<uint8_t>;
 constexpr size_t kOracleLimit = 4096;
 constexpr size_t kPrefixBytes = 3;
 
-HeadlessPlatform* platform = nullptr;
+RecordingPlatform* platform = nullptr;
 std::string workDir;
 
 struct SeenRun {
@@ -217,7 +217,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr);
     workDir = pattern;
     std::atexit(RemoveWorkDir);
-    platform = new HeadlessPlatform();
+    platform = new RecordingPlatform();
     SetPlatform(platform);
     SetRunObserver(RecordRun);
     return 0;
@@ -230,7 +230,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Bytes rom(data + kPrefixBytes, data + size);
 
     ResetAppState();
-    *platform = HeadlessPlatform();
+    *platform = RecordingPlatform();
     LogClear();
     seenRuns.clear();
 

@@ -44,12 +44,12 @@ void ArmGate(size_t at, size_t from = 0) {
 
 // Runs an action when a message box comes up, before it is answered: lets
 // a test repair what made an operation fail while the user is asked.
-class HookedPlatform : public HeadlessPlatform {
+class HookedPlatform : public RecordingPlatform {
 public:
     std::function<void()> onBox;
     int MessageBox(bool owned, const char* caption, unsigned type, const char* text) override {
         if (onBox) onBox();
-        return HeadlessPlatform::MessageBox(owned, caption, type, text);
+        return RecordingPlatform::MessageBox(owned, caption, type, text);
     }
 };
 

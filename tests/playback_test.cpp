@@ -16,8 +16,8 @@ protected:
         FakeRip(tempDir + "/game.sfc", {32, 64, 96});
     }
     // The sounds actually played (stop calls left out).
-    std::vector<HeadlessPlatform::Sound> Played() const {
-        std::vector<HeadlessPlatform::Sound> played;
+    std::vector<RecordingPlatform::Sound> Played() const {
+        std::vector<RecordingPlatform::Sound> played;
         for (const auto& sound : platform.sounds)
             if (!sound.stop) played.push_back(sound);
         return played;

@@ -23,7 +23,7 @@ protected:
         rom.insert(rom.end(), run.begin(), run.end());
         return rom;
     }
-    const HeadlessPlatform::Box& LastBox() { return platform.boxes.back(); }
+    const RecordingPlatform::Box& LastBox() { return platform.boxes.back(); }
 };
 
 TEST_F(RomLoaderTest, LoadLogsStatsPostsRipAndScans) {

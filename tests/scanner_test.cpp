@@ -23,32 +23,32 @@ void RecordRun(uint32_t runStart, uint32_t runEnd, RunOutcome) { observedRuns.em
 
 // Records, in order, every platform call the scan makes, and where the
 // scan stood at each progress step.
-class TracePlatform : public HeadlessPlatform {
+class TracePlatform : public RecordingPlatform {
 public:
     std::vector<std::string> trace;
     std::vector<uint32_t> stepPositions;
 
     void EnableMenuCommand(unsigned id, bool enabled) override {
         trace.push_back("menu " + std::to_string(id) + (enabled ? " on" : " off"));
-        HeadlessPlatform::EnableMenuCommand(id, enabled);
+        RecordingPlatform::EnableMenuCommand(id, enabled);
     }
     void SetProgress(unsigned position) override {
         trace.push_back("progress " + std::to_string(position));
-        HeadlessPlatform::SetProgress(position);
+        RecordingPlatform::SetProgress(position);
     }
     void StepProgressBar() override {
         trace.push_back("step");
         stepPositions.push_back(app.scanPos);
-        HeadlessPlatform::StepProgressBar();
+        RecordingPlatform::StepProgressBar();
     }
     void LogAppended(const char* text) override { trace.push_back(std::string("log ") + text); }
     void SetSampleNumberEdit(uint32_t n) override {
         trace.push_back("edit " + std::to_string(n));
-        HeadlessPlatform::SetSampleNumberEdit(n);
+        RecordingPlatform::SetSampleNumberEdit(n);
     }
     void SendCommand(unsigned id) override {
         trace.push_back("send " + std::to_string(id));
-        HeadlessPlatform::SendCommand(id);
+        RecordingPlatform::SendCommand(id);
     }
     void Clear() {
         trace.clear();

@@ -19,7 +19,7 @@ void AppTest::SetUp() {
     ResetAppState();
     ResetAboutCount();
     LogClear();
-    platform = HeadlessPlatform();
+    platform = RecordingPlatform();
     char pattern[] = "/tmp/voxtrawl-test-XXXXXX";
     tempDir = mkdtemp(pattern);
 }

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "core/app_state.h"
-#include "ui/headless/headless_platform.h"
+#include "tests/recording_platform.h"
 
 using Bytes = std::vector<uint8_t>;
 
-// A fresh program state over a headless platform, with a private
+// A fresh program state over the recording platform, with a private
 // temporary directory that is removed afterwards.
 class AppTest : public ::testing::Test {
 protected:
@@ -26,7 +26,7 @@ protected:
     // Number of log lines equal to this text (the text starts with "\r\n").
     int LogCount(const std::string& message) const;
 
-    HeadlessPlatform platform;
+    RecordingPlatform platform;
     std::string tempDir;
 };
 
