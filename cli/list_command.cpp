@@ -75,10 +75,10 @@ void PrintJson(const ListOptions& options, const std::vector<ScannedRun>& runs) 
 
 int RunList(const ListOptions& options) {
     // stdout carries the listing alone; boxes still go to stderr.
-    CliPlatform platform(false);
+    CliPlatform platform(nullptr);
     BeginSession(platform, options.settings);
     std::vector<ScannedRun> runs;
-    bool loaded = LoadAndScanRuns(platform, options.rom, runs);
+    bool loaded = LoadAndScan(platform, options.rom, runs);
     EndSession(platform);
     if (!loaded) return kExitFailed;
     if (options.json) {

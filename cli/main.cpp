@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/paths.h"
 #include "cli/standard_output.h"
 
@@ -26,6 +27,7 @@ bool IsCommand(CLI::App& cli, const char* word) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    InstallInterruptCleanup();
     CLI::App cli{"Finds BRR sound samples in SNES ROM images and saves them as WAVE files.", "voxtrawl-cli"};
     cli.set_version_flag("--version", "voxtrawl-cli " VOXTRAWL_VERSION);
     cli.require_subcommand(1);

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "core/file_system.h"
+
 namespace fs = std::filesystem;
 
 std::string ShownText(const std::string& text) {
@@ -37,4 +39,18 @@ std::string RipFolderFor(const std::string& romPath) {
 
 std::string RipFolderUnder(const std::string& out, const std::string& romPath) {
     return (fs::path(out) / RipFolderFor(fs::path(romPath).filename().string())).string();
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    FileInfo first, second;
+    if (StatFile(a, first) != 0 || StatFile(b, second) != 0) return false;
+    return first.device == second.device && first.inode == second.inode;
+}
+
+bool IsNumberedWav(const std::string& name, unsigned long& number) {
+    size_t digits = name.size() >= 4 ? name.size() - 4 : 0;
+    if (digits == 0 || digits > 9 || name.compare(digits, 4, ".wav") != 0 || name[0] == '0') return false;
+    if (name.find_first_not_of("0123456789") != digits) return false;
+    number = std::stoul(name.substr(0, digits));
+    return true;
 }

@@ -1,16 +1,23 @@
 // rip: load and scan each ROM, then save its samples as numbered WAVE
 // files (the "save each" command) or all into one file.
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "cli/commands.h"
 #include "cli/paths.h"
+#include "cli/standard_output.h"
+#include "core/file_system.h"
 #include "output/save.h"
-#include "res/resource.h"
+#include "output/wav_header.h"
 
 namespace fs = std::filesystem;
 
@@ -59,37 +66,142 @@ bool SharedFolder(const RipOptions& options, const std::vector<std::string>& fol
     return false;
 }
 
-// Saves every sample of the ripped ROM as a numbered file; false when a
-// file could not be written.
-bool SaveEach(CliPlatform& platform, const std::string& folder) {
-    // A scan that found nothing unloads the ROM and grays the command.
-    if (!platform.MenuEnabled(IDM_SAVE_EACH)) return true;
-    size_t from = platform.Logged().size();
-    SaveEachSampleInto(folder);
-    return !platform.LoggedSince(from, "\r\nCan't write file ");
+// The numbered files of an earlier rip in a folder, by number.
+std::vector<std::pair<unsigned long, std::string>> NumberedFiles(const std::string& folder) {
+    std::vector<std::pair<unsigned long, std::string>> files;
+    std::error_code error;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+        unsigned long number = 0;
+        if (IsNumberedWav(entry->path().filename().string(), number)) files.emplace_back(number, entry->path().string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
-// Saves all samples into one file through the save dialog, answered with
-// the path; false when the file could not be written.
-bool SaveOneFile(CliPlatform& platform, const std::string& path) {
-    if (!platform.MenuEnabled(IDM_SAVE_ALL_ONE_FILE)) return true;
+// An output that is one of the inputs would destroy it: the one-file
+// target, or a numbered file in a folder (which a rip or --clean replaces).
+bool OverwritesInput(const RipOptions& options, const std::vector<std::string>& folders) {
+    std::vector<std::string> outputs;
+    if (!options.oneFile.empty()) {
+        if (options.oneFile != "-") outputs.push_back(options.oneFile);
+    } else {
+        for (const std::string& folder : folders)
+            for (const auto& file : NumberedFiles(folder)) outputs.push_back(file.second);
+    }
+    for (const std::string& output : outputs) {
+        for (const std::string& rom : options.roms) {
+            if (!SameFile(output, rom)) continue;
+            std::fprintf(stderr, "voxtrawl-cli: %s is the ROM %s itself (or a link to it); writing there would "
+                                 "destroy the ROM. Choose another output.\n",
+                         Quoted(output).c_str(), Quoted(rom).c_str());
+            return true;
+        }
+    }
+    return false;
+}
+
+// --clean: removes the numbered files of an earlier rip, and nothing else.
+bool CleanFolder(const std::string& folder) {
+    for (const auto& file : NumberedFiles(folder)) {
+        FileInfo info;
+        if (LstatFile(file.second, info) != 0 || (info.kind != FileKind::kRegular && info.kind != FileKind::kLink))
+            continue;
+        if (int error = RemoveFile(file.second)) {
+            std::fprintf(stderr, "voxtrawl-cli: cannot remove %s: %s\n", Quoted(file.second).c_str(),
+                         std::strerror(error));
+            return false;
+        }
+    }
+    return true;
+}
+
+// Numbered files beyond the ones just written are an earlier rip's, and
+// would pass for this one's.
+void NoteStaleFiles(const std::string& folder, unsigned written) {
+    std::vector<unsigned long> stale;
+    for (const auto& file : NumberedFiles(folder))
+        if (file.first > written) stale.push_back(file.first);
+    if (stale.empty()) return;
+    std::string range = std::to_string(stale.front()) + ".wav";
+    if (stale.size() > 1) range += " to " + std::to_string(stale.back()) + ".wav";
+    std::fprintf(stderr,
+                 "voxtrawl-cli: %s also holds %s from an earlier rip, not from this one (--clean removes them "
+                 "first).\n",
+                 Quoted(folder).c_str(), range.c_str());
+}
+
+void ReportSaveFailure(const SaveResult& result, const std::string& folder) {
+    if (result.failedPath == folder && result.error == ENOTDIR) {
+        std::fprintf(stderr, "voxtrawl-cli: %s is not a directory\n", Quoted(folder).c_str());
+    } else if (result.failedPath == folder) {
+        std::fprintf(stderr, "voxtrawl-cli: cannot create the folder %s: %s\n", Quoted(folder).c_str(),
+                     std::strerror(result.error));
+    } else {
+        std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s\n", Quoted(result.failedPath).c_str(),
+                     std::strerror(result.error ? result.error : EIO));
+    }
+}
+
+// Saves every stored sample as a numbered file; false when one could not
+// be written.
+bool SaveEach(const std::string& folder, bool clean) {
+    // Nothing stored: the scan found nothing, or no memory for any run.
+    if (app.sampleCount == 0) return true;
+    if (clean && !CleanFolder(folder)) return false;
+    SaveResult result = SaveEachSampleInto(folder);
+    if (!result.Ok()) ReportSaveFailure(result, folder);
+    NoteStaleFiles(folder, result.filesWritten);
+    return result.Ok();
+}
+
+// Saves all samples into one file (through the save dialog, answered with
+// the path) or to standard output; false when it could not be written.
+bool SaveOneFile(CliPlatform& platform, const std::string& rom, const std::string& path) {
+    std::string shown = path == "-" ? "standard output" : Quoted(path);
+    if (app.sampleCount == 0) {
+        std::fprintf(stderr, "voxtrawl-cli: no samples from %s, so nothing was written to %s.\n",
+                     Quoted(rom).c_str(), shown.c_str());
+        return true;
+    }
+    uint64_t total = ListedPcmBytes();
+    if (!FitsOneWavFile(total)) {
+        std::fprintf(stderr,
+                     "voxtrawl-cli: the samples hold %llu bytes of PCM, more than one WAVE file can describe "
+                     "(%llu bytes); nothing was written. Save them as numbered files instead (without "
+                     "--one-file).\n",
+                     static_cast<unsigned long long>(total), static_cast<unsigned long long>(kMaxWavDataBytes));
+        return false;
+    }
+    if (path == "-") {
+        FlushOut();
+        int error = SaveAllSamplesToStream(stdout);
+        if (error) std::fprintf(stderr, "voxtrawl-cli: cannot write to standard output: %s\n", std::strerror(error));
+        return error == 0;
+    }
     platform.saveAnswer = path;
-    size_t from = platform.Logged().size();
-    platform.Run(IDM_SAVE_ALL_ONE_FILE);
-    return platform.LoggedSince(from, "\r\nSaved ");
+    SaveResult result = SaveAllCommand();
+    if (!result.Ok()) ReportSaveFailure(result, "");
+    return result.Ok();
 }
 
 int RunRip(const RipOptions& options) {
     std::vector<std::string> folders = FoldersFor(options);
     if (options.oneFile.empty() && SharedFolder(options, folders)) return kExitUsage;
-    CliPlatform platform(true);
+    if (OverwritesInput(options, folders)) return kExitUsage;
+    // The WAVE file alone goes to stdout when it is the target.
+    CliPlatform platform(options.oneFile == "-" ? stderr : stdout);
     BeginSession(platform, options.settings);
     // Each ROM's directory goes under --out, which must exist first.
     if (options.roms.size() > 1 && !options.out.empty()) platform.CreateDirectory(options.out);
     int status = kExitOk;
     for (size_t i = 0; i < options.roms.size(); ++i) {
-        bool ok = LoadAndScan(platform, options.roms[i]);
-        if (ok) ok = options.oneFile.empty() ? SaveEach(platform, folders[i]) : SaveOneFile(platform, options.oneFile);
+        std::vector<ScannedRun> runs;
+        bool ok = LoadAndScan(platform, options.roms[i], runs);
+        if (ok) {
+            ok = options.oneFile.empty() ? SaveEach(folders[i], options.clean)
+                                         : SaveOneFile(platform, options.roms[i], options.oneFile);
+            if (ReportNotStored(runs) != kExitOk) ok = false;
+        }
         // One ROM that fails does not stop the others.
         if (!ok) status = kExitFailed;
     }

@@ -26,11 +26,6 @@ void BeginSession(CliPlatform& platform, const RipSettings& settings);
 // Releases the ROM and samples and ends the output, as shutdown does.
 void EndSession(CliPlatform& platform);
 
-// Load & Rip by the command-line road, then the idle-time scan. Returns
-// false when the ROM could not be loaded (its message box says why). A
-// scan that finds nothing unloads the ROM but still counts as success.
-bool LoadAndScan(CliPlatform& platform, const std::string& romPath);
-
 // A qualifying run of the scan, in image order: the one record that
 // list, report and rip share.
 struct ScannedRun {
@@ -53,6 +48,9 @@ struct ScannedRun {
 // Returns kExitFailed when memory ran out for any, else kExitOk.
 int ReportNotStored(const std::vector<ScannedRun>& runs);
 
-// LoadAndScan that also lists the qualifying runs. The stored samples stay
-// in the table until EndSession.
-bool LoadAndScanRuns(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs);
+// Load & Rip by the command-line road, then the idle-time scan, listing
+// the qualifying runs. The stored samples stay in the table until
+// EndSession. When the ROM could not be loaded, says why on stderr (after
+// its message box) and returns false. A scan that finds nothing unloads
+// the ROM but still counts as success.
+bool LoadAndScan(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs);

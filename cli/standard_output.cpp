@@ -30,8 +30,14 @@ void PrintOut(const char* format, ...) {
     va_end(arguments);
 }
 
-int FinishOut() {
+void FlushOut() {
     errno = 0;
-    Check(std::fflush(stdout) == 0 && !std::ferror(stdout));
+    Check(std::fflush(stdout) == 0);
+}
+
+int FinishOut() {
+    FlushOut();
+    errno = 0;
+    Check(!std::ferror(stdout));
     return firstError;
 }

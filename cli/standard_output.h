@@ -10,6 +10,7 @@ void WriteOut(const void* data, size_t bytes);
 void WriteOut(const std::string& text);
 // printf to standard output.
 void PrintOut(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void FlushOut();
 // Flushes standard output; returns 0, or the errno of the first write or
 // flush that failed.
 int FinishOut();

@@ -3,11 +3,10 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "core/app_state.h"
+#include "core/file_system.h"
 #include "core/memory.h"
 #include "core/platform.h"
 #include "res/resource.h"
@@ -30,50 +29,52 @@ bool ChooseRomPath(std::string& path) {
     return chosen;
 }
 
-// Finds the size of a loadable file; reports and returns false otherwise.
-bool QueryRomSize(const std::string& path, uint32_t& size) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    fs::file_status status = fs::status(path, error);
-    if (error || !fs::exists(status)) {
+LoadResult Failed(LoadFailure failure, int error = 0) {
+    LoadResult result;
+    result.failure = failure;
+    result.error = error;
+    return result;
+}
+
+// Finds the size of a loadable file; reports why not otherwise.
+LoadResult QueryRomSize(const std::string& path, uint32_t& size) {
+    FileInfo info;
+    if (int error = StatFile(path, info)) {
         ShowMessage(true, "Internal Error (?)", kMbStop, "Unable to stat() file '%s'.", path.c_str());
-        return false;
+        return Failed(LoadFailure::kStat, error);
     }
     // Reading a directory or a device would fail only after the loaded ROM is gone.
-    if (fs::is_directory(status)) {
+    if (info.kind == FileKind::kDirectory) {
         ShowMessage(true, "Can't Load Rom...!", kMbStop, "%s is a directory, not a ROM image.", path.c_str());
-        return false;
+        return Failed(LoadFailure::kDirectory, EISDIR);
     }
-    if (!fs::is_regular_file(status)) {
+    if (info.kind != FileKind::kRegular) {
         ShowMessage(true, "Can't Load Rom...!", kMbStop, "%s is not a regular file, so it can't be a ROM image.",
                     path.c_str());
-        return false;
+        return Failed(LoadFailure::kNotRegular);
     }
-    uintmax_t bytes = fs::file_size(path, error);
-    if (error) {
-        ShowMessage(true, "Internal Error (?)", kMbStop, "Unable to stat() file '%s'.", path.c_str());
-        return false;
-    }
-    if (bytes == 0) {
+    if (info.size == 0) {
         ShowMessage(true, "Ahem...", kMbStop, "%s is 0 bytes!  Bet you didn't\nthink I knew that or something...\n",
                     path.c_str());
-        return false;
+        return Failed(LoadFailure::kEmpty);
     }
-    if (bytes > kMaxRomBytes) {
+    if (info.size > kMaxRomBytes) {
         ShowMessage(true, "Can't Load Rom...!", kMbStop,
                     "%s is too big to load.\nA ROM image must be smaller than 2 GiB (2147483648 bytes).",
                     path.c_str());
-        return false;
+        return Failed(LoadFailure::kTooBig, EFBIG);
     }
-    size = static_cast<uint32_t>(bytes);
-    return true;
+    size = static_cast<uint32_t>(info.size);
+    return LoadResult();
 }
 
 // Opens the file, offering Retry for as long as the user wants.
-std::FILE* OpenRom(const std::string& path) {
+std::FILE* OpenRom(const std::string& path, int& error) {
     for (;;) {
+        errno = 0;
         std::FILE* file = std::fopen(path.c_str(), "rb");
         if (file) return file;
+        error = errno;
         int answer = ShowMessage(true, "Can't Load Rom...!", kMbRetryCancelStop,
                                  "Here I sit all broken hearted,\ntried to load your rom,\n\nBut only farted.\n\n\n"
                                  "...Couldn't load %s.",
@@ -82,56 +83,63 @@ std::FILE* OpenRom(const std::string& path) {
     }
 }
 
-// Reads the whole file into romData; on failure reports and releases everything.
-bool ReadRom(std::FILE* file, const std::string& path, uint32_t size) {
+// Reads the whole file into romData; reports why not otherwise. The
+// caller releases everything after a failure, once the file is closed.
+LoadResult ReadRom(std::FILE* file, const std::string& path, uint32_t size) {
     app.romData = static_cast<uint8_t*>(AllocBlock(size));
     if (!app.romData) {
         ShowMessage(true, "Out of Memory", kMbStop,
                     "Looks like Windows couldn't grab me enough\nfree memory to load your %d byte ROM...",
                     static_cast<int>(size));
-        return false;
+        return Failed(LoadFailure::kNoMemory, ENOMEM);
     }
     errno = 0;
     size_t bytesRead = std::fread(app.romData, 1, size, file);
     if (errno != 0) {
+        int error = errno;
         ShowMessage(true, "Trouble Reading File", kMbStop,
                     "The file loaded ok, and you had enough\nmemory to load it, but an error occurred while\n"
                     "reading the file %s\n",
                     path.c_str());
-        FreeAll();
-        return false;
+        return Failed(LoadFailure::kRead, error);
     }
     if (bytesRead < size) {
         ShowMessage(true, "Trouble Reading File", kMbStop,
                     "The file loaded ok, and you had enough\nmemory to load it, but I only read %d\n"
                     "bytes of the %d byte file %s\n",
                     static_cast<int>(bytesRead), static_cast<int>(size), path.c_str());
-        FreeAll();
-        return false;
+        return Failed(LoadFailure::kShortRead);
     }
-    return true;
+    return LoadResult();
 }
 
 }  // namespace
 
-void LoadAndRip() {
+LoadResult LoadAndRip() {
     std::string path;
-    if (!ChooseRomPath(path)) return;
+    if (!ChooseRomPath(path)) return Failed(LoadFailure::kCancelled);
     uint32_t size = 0;
-    if (!QueryRomSize(path, size)) return;
-    std::FILE* file = OpenRom(path);
-    if (!file) return;
+    LoadResult result = QueryRomSize(path, size);
+    if (!result.Loaded()) return result;
+    int openError = 0;
+    std::FILE* file = OpenRom(path, openError);
+    if (!file) return Failed(LoadFailure::kOpen, openError);
 
     Platform& platform = CurrentPlatform();
     uint32_t start = platform.TickCount();
 
     std::string prefix;
-    if (app.romData) prefix = "\r\n" + app.romPath + " freed";
-    FreeAll();  // from here on the old image and its samples are gone
+    if (app.romData) {
+        prefix = "\r\n" + app.romPath + " freed";
+        FreeAll();  // from here on the old image and its samples are gone
+    }
 
-    bool loaded = ReadRom(file, path, size);
+    result = ReadRom(file, path, size);
     std::fclose(file);
-    if (!loaded) return;
+    if (!result.Loaded()) {
+        FreeAll();
+        return result;
+    }
 
     // Unsigned subtraction measures across the tick counter's wrap too.
     uint32_t elapsed = platform.TickCount() - start;
@@ -142,6 +150,7 @@ void LoadAndRip() {
              path.c_str(), static_cast<int>(size), static_cast<int>(elapsed));
     EnableRomCommands();
     platform.PostCommand(IDM_RIP);
+    return result;
 }
 
 void UnloadRom() {

@@ -172,8 +172,8 @@ TEST_F(CliTest, ListShowsOneRowPerRun) {
         }
         return out;
     };
-    EXPECT_EQ(words(lines[1]), (std::vector<std::string>{"1", "0x000005", "0x000245", "65", "2048", "0.064", "no"}));
-    EXPECT_EQ(words(lines[2]), (std::vector<std::string>{"2", "0x000258", "0x0004C5", "70", "2208", "0.069", "yes"}));
+    EXPECT_EQ(words(lines[1]), (std::vector<std::string>{"1", "0x000005", "0x000245", "65", "2048", "0.064", "no", "1.wav"}));
+    EXPECT_EQ(words(lines[2]), (std::vector<std::string>{"2", "0x000258", "0x0004C5", "70", "2208", "0.069", "yes", "2.wav"}));
 }
 
 TEST_F(CliTest, ListJsonFollowsTheMinimumRun) {
@@ -186,7 +186,6 @@ TEST_F(CliTest, ListJsonFollowsTheMinimumRun) {
         {"567", {5, 600, 1234}},
         {"577", {600}},
         {"622", {}},
-        {"-1", {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.minRun);
@@ -203,6 +202,8 @@ TEST_F(CliTest, ListJsonFollowsTheMinimumRun) {
             EXPECT_EQ(samples[i]["end"], c.starts[i] + 9 * (blocks - 1));
             EXPECT_EQ(samples[i]["bytes"], 32 * (blocks - 1));
             EXPECT_EQ(samples[i]["loop"], c.starts[i] == 600);
+            EXPECT_EQ(samples[i]["file"], std::to_string(i + 1) + ".wav");
+            EXPECT_TRUE(samples[i]["notStored"].is_null());
         }
     }
 }
