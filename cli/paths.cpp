@@ -41,12 +41,6 @@ std::string RipFolderUnder(const std::string& out, const std::string& romPath) {
     return (fs::path(out) / RipFolderFor(fs::path(romPath).filename().string())).string();
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    FileInfo first, second;
-    if (StatFile(a, first) != 0 || StatFile(b, second) != 0) return false;
-    return first.device == second.device && first.inode == second.inode;
-}
-
 bool IsNumberedWav(const std::string& name, unsigned long& number) {
     size_t digits = name.size() >= 4 ? name.size() - 4 : 0;
     if (digits == 0 || digits > 9 || name.compare(digits, 4, ".wav") != 0 || name[0] == '0') return false;

@@ -19,10 +19,6 @@ std::string RipFolderFor(const std::string& romPath);
 // to the ROM's file name alone.
 std::string RipFolderUnder(const std::string& out, const std::string& romPath);
 
-// Whether the two paths name one existing file: the same device and
-// inode, so that symbolic and hard links count.
-bool SameFile(const std::string& a, const std::string& b);
-
 // Whether a file name is one that rip gives a sample ("12.wav"); number
 // receives the 12.
 bool IsNumberedWav(const std::string& name, unsigned long& number);

@@ -104,7 +104,7 @@ bool OverwritesInput(const RipOptions& options, const std::vector<std::string>& 
 bool CleanFolder(const std::string& folder) {
     for (const auto& file : NumberedFiles(folder)) {
         FileInfo info;
-        if (LstatFile(file.second, info) != 0 || (info.kind != FileKind::kRegular && info.kind != FileKind::kLink))
+        if (LstatFile(file.second, info) != 0 || (info.kind != FileKind::kRegular && info.kind != FileKind::kSymlink))
             continue;
         if (int error = RemoveFile(file.second)) {
             std::fprintf(stderr, "voxtrawl-cli: cannot remove %s: %s\n", Quoted(file.second).c_str(),

@@ -92,13 +92,17 @@ SaveResult NothingToSave() {
     return result;
 }
 
-// Creates the directory; returns 0 when it exists afterwards, or why not.
+// Creates the directory (its result is not examined, as in the window);
+// returns 0 when a directory is there afterwards, or why not.
 int EnsureDirectory(const std::string& directory) {
-    int error = MakeDirectory(directory);
-    if (error != EEXIST) return error;
+    CurrentPlatform().CreateDirectory(directory);
     FileInfo info;
-    if (StatFile(directory, info) != 0 || info.kind != FileKind::kDirectory) return ENOTDIR;
-    return 0;
+    if (StatFile(directory, info) != 0) {
+        // Ask once more to learn why it could not be made.
+        int error = MakeDirectory(directory);
+        return error ? error : 0;
+    }
+    return info.kind == FileKind::kDirectory ? 0 : ENOTDIR;
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ bool WrittenDirectly(const std::string& target, int& error) {
         error = EISDIR;
         return false;
     }
-    if (info.kind == FileKind::kLink) {
+    if (info.kind == FileKind::kSymlink) {
         FileInfo linked;
         return StatFile(target, linked) == 0 && linked.kind == FileKind::kOther;
     }
@@ -106,7 +106,7 @@ int FinishOutput(OutputFile& file) {
     errno = 0;
     if (std::fclose(file.stream) != 0 && !error) error = errno ? errno : EIO;
     file.stream = nullptr;
-    if (!error && !file.temp.empty()) error = ReplaceFile(file.temp, file.target);
+    if (!error && !file.temp.empty()) error = RenameOver(file.temp, file.target);
     if (error) {
         RemoveTemporary(file);
         return error;

@@ -46,6 +46,18 @@ TEST_F(RomLoaderTest, LoadLogsStatsPostsRipAndScans) {
     EXPECT_EQ(platform.progress, 0u);
 }
 
+TEST_F(RomLoaderTest, FirstLoadReleasesNothing) {
+    std::string path = WriteTempFile("game.sfc", TwoSampleRom());
+    platform.openPaths.push_back(path);
+    platform.SendCommand(IDM_LOAD_AND_RIP);
+    // With nothing loaded there is nothing to free: no menu item grayed,
+    // no progress reset; only the ROM commands are enabled.
+    using Call = std::pair<unsigned, bool>;
+    EXPECT_EQ(platform.menuCalls,
+              (std::vector<Call>{{IDM_UNLOAD_ROM, true}, {IDM_RIP, true}, {IDM_SAVE_ALL_ONE_FILE, true}}));
+    EXPECT_TRUE(platform.progressHistory.empty());
+}
+
 TEST_F(RomLoaderTest, MenuStatesFollowTheRomsLife) {
     std::string path = WriteTempFile("game.sfc", TwoSampleRom());
     platform.openPaths.push_back(path);

@@ -41,6 +41,8 @@ TEST_F(SaveTest, SaveEachWritesNumberedFilesAndASummary) {
     for (unsigned i = 0; i < 3; ++i)
         EXPECT_EQ(ReadWholeFile(dir + "/" + std::to_string(i + 1) + ".wav"), ExpectedWav(i, 1)) << i;
     EXPECT_EQ(std::string(LogText()), "\r\nWrote 3 .wav files in directory " + dir + " at frequency 11025.");
+    // The folder is made again before every file, so one removed while saving comes back.
+    EXPECT_EQ(platform.directoriesCreated, std::vector<std::string>(3, dir));
 }
 
 TEST_F(SaveTest, SaveEachNeedsSamplesAndStopsAtAFailedOpen) {

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
-#include <system_error>
 
 #include "core/app_state.h"
+#include "core/file_system.h"
 #include "core/scanner.h"
 #include "ui/commands.h"
 
@@ -86,6 +85,5 @@ uint32_t HeadlessPlatform::TickCount() {
 }
 
 void HeadlessPlatform::CreateDirectory(const std::string& path) {
-    std::error_code ignored;
-    std::filesystem::create_directory(path, ignored);
+    MakeDirectory(path);
 }
