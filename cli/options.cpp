@@ -38,10 +38,10 @@ CLI::Validator NotEmpty() {
 void AddRipSettingOptions(CLI::App& command, RipSettings& settings) {
     command.add_option("-r,--rate", settings.rate, "Sample rate written into the WAVE headers, in Hz")
         ->capture_default_str()
-        ->check(DecimalIn(1, kMaxOption));
+        ->transform(DecimalIn(1, kMaxOption));
     command
         .add_option("-m,--min-run", settings.minRun,
                     "Minimum span of a run in bytes (first to end block header) for it to count as a sample")
         ->capture_default_str()
-        ->check(DecimalIn(0, kMaxOption));
+        ->transform(DecimalIn(0, kMaxOption));
 }

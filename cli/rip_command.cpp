@@ -131,7 +131,9 @@ void NoteStaleFiles(const std::string& folder, unsigned written) {
 }
 
 void ReportSaveFailure(const SaveResult& result, const std::string& folder) {
-    if (result.failedPath == folder && result.error == ENOTDIR) {
+    FileInfo info;
+    bool taken = result.failedPath == folder && StatFile(folder, info) == 0 && info.kind != FileKind::kDirectory;
+    if (taken) {
         std::fprintf(stderr, "voxtrawl-cli: %s is not a directory\n", Quoted(folder).c_str());
     } else if (result.failedPath == folder) {
         std::fprintf(stderr, "voxtrawl-cli: cannot create the folder %s: %s\n", Quoted(folder).c_str(),

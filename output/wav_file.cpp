@@ -69,12 +69,16 @@ int OpenOutput(const std::string& target, OutputFile& file) {
     if (error) return error;
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temp = TemporaryName(target);
-        error = CreateNewFile(temp, file.stream);
-        if (error == EEXIST) continue;
-        if (error) return error;
-        file.temp = temp;
+        // Known to the interrupt handler before it exists, so that no
+        // moment is left when it exists unknown.
         SetPendingFile(temp.c_str());
-        return 0;
+        error = CreateNewFile(temp, file.stream);
+        if (!error) {
+            file.temp = temp;
+            return 0;
+        }
+        ClearPendingFile();
+        if (error != EEXIST) return error;
     }
     return error;
 }

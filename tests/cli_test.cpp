@@ -12,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tests/cli_runner.h"
 #include "tests/test_support.h"
 
 namespace fs = std::filesystem;
@@ -20,70 +21,12 @@ namespace {
 
 constexpr size_t kWavHeaderBytes = 44;
 
-struct CliResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 uint32_t Le32(const Bytes& bytes, size_t at) { return ::Le32(bytes.data() + at); }
 
 int16_t PcmAt(const Bytes& wav, size_t index) {
     size_t at = kWavHeaderBytes + 2 * index;
     return static_cast<int16_t>(wav[at] | wav[at + 1] << 8);
 }
-
-// Directory entries, by name.
-std::vector<std::string> Entries(const std::string& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-class CliTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/voxtrawl-cli-test-XXXXXX";
-        root = mkdtemp(pattern);
-        work = root + "/work";
-        fs::create_directory(work);
-    }
-    void TearDown() override { fs::remove_all(root); }
-
-    // Runs the program in the work directory; a hang ends after 30 s.
-    CliResult Run(const std::vector<std::string>& args) {
-        std::string errPath = root + "/stderr.txt";
-        std::string command = "cd " + Quote(work) + " && timeout 30 " + Quote(VOXTRAWL_CLI);
-        for (const std::string& arg : args) command += " " + Quote(arg);
-        command += " 2>" + Quote(errPath);
-        CliResult result{-1, "", ""};
-        std::FILE* pipe = popen(command.c_str(), "r");
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
-        int status = pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        Bytes err = ReadWholeFile(errPath);
-        result.err.assign(err.begin(), err.end());
-        return result;
-    }
-
-    // Writes a file into the work directory; returns its name there.
-    std::string Put(const std::string& name, const Bytes& bytes) {
-        fs::create_directories(fs::path(work + "/" + name).parent_path());
-        WriteWholeFile(work + "/" + name, bytes);
-        return name;
-    }
-
-    std::string root;
-    std::string work;
-};
 
 // Two qualifying runs and one a block too short for the initial minimum:
 // at 5, 65 blocks of header 0x80 (range 8) with nibbles 1 -> every value 256;
@@ -214,30 +157,49 @@ TEST_F(CliTest, ExitCodesAndMessages) {
     Put("blocker", {1, 2, 3});  // a file where a directory is wanted
     Put("silent.sfc", Filler(4000));
     fs::create_directory(work + "/adir");
+    const std::string minRunRange = "--min-run: takes a decimal whole number from 0 to 2147483647, not ";
+    const std::string rateRange = "--rate: takes a decimal whole number from 1 to 2147483647, not ";
+    // Every line expected on stderr, in order; an empty list wants it empty.
     struct Case {
         std::vector<std::string> args;
         int status;
-        std::string inErr;
+        std::vector<std::string> errLines;
     } cases[] = {
-        {{"rip", "missing.sfc"}, 1, "Internal Error (?): Unable to stat() file 'missing.sfc'."},
-        {{"list", "missing.sfc"}, 1, "Internal Error (?): Unable to stat() file 'missing.sfc'."},
-        {{"rip", "empty.sfc"}, 1, "Ahem...: empty.sfc is 0 bytes!"},
-        {{"rip", "adir"}, 1, "Can't Load Rom...!: "},
-        {{"rip", rom, "--out", "blocker/wavs"}, 1, ""},
+        {{"rip", "missing.sfc"},
+         1,
+         {"Internal Error (?): Unable to stat() file 'missing.sfc'.",
+          "voxtrawl-cli: cannot read 'missing.sfc': No such file or directory"}},
+        {{"list", "missing.sfc"}, 1, {"Internal Error (?): Unable to stat() file 'missing.sfc'."}},
+        {{"rip", "empty.sfc"}, 1, {"Ahem...: empty.sfc is 0 bytes!", "voxtrawl-cli: cannot read 'empty.sfc': the file is empty"}},
+        {{"rip", "adir"}, 1, {"Can't Load Rom...!: adir is a directory", "voxtrawl-cli: cannot read 'adir': Is a directory"}},
+        {{"rip", rom, "--out", "blocker/wavs"}, 1, {"voxtrawl-cli: cannot create the folder 'blocker/wavs': Not a directory"}},
+        {{"rip", rom, "--out", "blocker"}, 1, {"voxtrawl-cli: 'blocker' is not a directory"}},
         // A Retry/Cancel box answered Cancel: a Retry would try forever.
-        {{"rip", rom, "--one-file", "blocker/all.wav"}, 1, "Couldn't Open File: Unable to open file for writing."},
-        {{"rip", "silent.sfc"}, 0, ""},
-        {{"rip", rom, "--bogus"}, 2, "Usage:"},
-        {{"rip"}, 2, "Usage:"},
-        {{}, 2, "Usage:"},
-        {{"list", rom, rom}, 2, "Usage:"},
-        {{"rip", rom, rom, "--one-file", "x.wav"}, 2, "Usage:"},
-        {{"rip", rom, "--out", "o", "--one-file", "x.wav"}, 2, "Usage:"},
-        {{"rip", rom, "--rate", "0"}, 2, "Usage:"},
-        {{"rip", rom, "--min-run", "many"}, 2, "Usage:"},
-        {{"--help"}, 0, ""},
-        {{"rip", "--help"}, 0, ""},
-        {{"--version"}, 0, ""},
+        {{"rip", rom, "--one-file", "blocker/all.wav"},
+         1,
+         {"Couldn't Open File: Unable to open file for writing.",
+          "voxtrawl-cli: cannot write 'blocker/all.wav': Not a directory"}},
+        {{"rip", "silent.sfc"}, 0, {}},
+        {{"rip", rom, "--bogus"}, 2, {"Usage:"}},
+        {{"rip"}, 2, {"Usage:"}},
+        {{}, 2, {"Usage:"}},
+        {{"ripp", rom}, 2, {"voxtrawl-cli: unknown command 'ripp'", "Usage:"}},
+        {{"list", rom, rom}, 2, {"Usage:"}},
+        {{"rip", rom, rom, "--one-file", "x.wav"}, 2, {"Usage:"}},
+        {{"rip", rom, "--out", "o", "--one-file", "x.wav"}, 2, {"Usage:"}},
+        {{"rip", rom, "--out", ""}, 2, {"--out: needs a path", "Usage:"}},
+        {{"rip", rom, "--one-file", ""}, 2, {"--one-file: needs a path", "Usage:"}},
+        {{"report", rom, "-o", ""}, 2, {"--out: needs a path", "Usage:"}},
+        {{"rip", rom, "--rate", "0"}, 2, {rateRange + "'0'", "Usage:"}},
+        {{"rip", rom, "--rate", "0x10"}, 2, {rateRange + "'0x10'"}},
+        {{"list", rom, "--rate", "2147483648"}, 2, {rateRange + "'2147483648'"}},
+        {{"rip", rom, "--min-run", "many"}, 2, {minRunRange + "'many'"}},
+        {{"list", rom, "--min-run", "-1"}, 2, {minRunRange + "'-1'"}},
+        {{"list", rom, "--min-run", "568x"}, 2, {minRunRange + "'568x'"}},
+        {{"list", rom, "--min-run", ""}, 2, {minRunRange + "''"}},
+        {{"--help"}, 0, {}},
+        {{"rip", "--help"}, 0, {}},
+        {{"--version"}, 0, {}},
     };
     for (const Case& c : cases) {
         std::string shown;
@@ -245,7 +207,12 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         SCOPED_TRACE(shown);
         CliResult result = Run(c.args);
         EXPECT_EQ(result.status, c.status) << result.err;
-        EXPECT_NE(result.err.find(c.inErr), std::string::npos) << result.err;
+        if (c.errLines.empty()) EXPECT_EQ(result.err, "");
+        size_t at = 0;
+        for (const std::string& line : c.errLines) {
+            at = result.err.find(line, at);
+            ASSERT_NE(at, std::string::npos) << "wanted: " << line << "\ngot: " << result.err;
+        }
         if (c.status == 1 && c.args[0] == "list") {
             EXPECT_EQ(result.out, "");
         }
@@ -253,6 +220,11 @@ TEST_F(CliTest, ExitCodesAndMessages) {
     // Nothing was written where nothing could be, or where nothing was found.
     EXPECT_EQ(Entries(work),
               (std::vector<std::string>{"adir", "blocker", "empty.sfc", "game.sfc", "silent.sfc"}));
+    // Options are read in decimal, leading zeros and all.
+    CliResult decimal = Run({"list", rom, "--json", "--rate", "010", "--min-run", "0568"});
+    ASSERT_EQ(decimal.status, 0) << decimal.err;
+    EXPECT_EQ(nlohmann::json::parse(decimal.out)["rate"], 10);
+    EXPECT_EQ(nlohmann::json::parse(decimal.out)["minRunBytes"], 568);
     CliResult unwritable = Run({"rip", rom, "--out", "blocker/wavs"});
     EXPECT_NE(unwritable.out.find("\nCan't write file blocker/wavs/1.wav.\n"), std::string::npos) << unwritable.out;
     EXPECT_NE(Run({"--help"}).out.find("list"), std::string::npos);

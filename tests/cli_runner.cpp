@@ -1,0 +1,55 @@
+#include "tests/cli_runner.h"
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+void CliTest::SetUp() {
+    char pattern[] = "/tmp/voxtrawl-cli-test-XXXXXX";
+    root = mkdtemp(pattern);
+    work = root + "/work";
+    fs::create_directory(work);
+}
+
+void CliTest::TearDown() { fs::remove_all(root); }
+
+CliResult CliTest::Run(const std::vector<std::string>& args, const std::string& stdoutTo) {
+    std::string errPath = root + "/stderr.txt";
+    std::string command = "cd " + Quote(work) + " && timeout 30 " + Quote(VOXTRAWL_CLI);
+    for (const std::string& arg : args) command += " " + Quote(arg);
+    command += " 2>" + Quote(errPath);
+    if (!stdoutTo.empty()) command += " >" + Quote(stdoutTo);
+    CliResult result{-1, "", ""};
+    std::FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
+    int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    Bytes err = ReadWholeFile(errPath);
+    result.err.assign(err.begin(), err.end());
+    return result;
+}
+
+std::string CliTest::Put(const std::string& name, const Bytes& bytes) {
+    fs::create_directories(fs::path(work + "/" + name).parent_path());
+    WriteWholeFile(work + "/" + name, bytes);
+    return name;
+}
+
+std::vector<std::string> Entries(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
