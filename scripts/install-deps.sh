@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs what the build needs on Debian: "native" for the command-line
-# tool and its tests, "all" adds the Win32 cross build, Wine, the fuzzers
-# and the browser for the end-to-end tests.
+# tool alone (scripts/demo.sh), "all" adds the tests: GoogleTest, the Win32
+# cross build, Wine, the fuzzers and the browser for the end-to-end tests.
 set -euo pipefail
 
 level=${1:-native}
-packages=(cmake g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev)
+packages=(cmake g++ make libcli11-dev nlohmann-json3-dev)
 if [ "$level" = all ]; then
-    packages+=(g++-mingw-w64-i686-win32 wine wine32:i386 xvfb xauth imagemagick
+    packages+=(libgtest-dev python3 g++-mingw-w64-i686-win32 wine wine32:i386 xvfb xauth imagemagick
                clang libclang-rt-14-dev libfuzzer-14-dev chromium)
 fi
 

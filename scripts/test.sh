@@ -9,7 +9,8 @@ jobs=$(nproc)
 scripts/install-deps.sh all
 
 echo "== native build and unit tests"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+# BUILD_TESTING is named: scripts/demo.sh turns it off in the same tree.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
 

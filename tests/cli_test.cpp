@@ -207,7 +207,9 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         SCOPED_TRACE(shown);
         CliResult result = Run(c.args);
         EXPECT_EQ(result.status, c.status) << result.err;
-        if (c.errLines.empty()) EXPECT_EQ(result.err, "");
+        if (c.errLines.empty()) {
+            EXPECT_EQ(result.err, "");
+        }
         size_t at = 0;
         for (const std::string& line : c.errLines) {
             at = result.err.find(line, at);

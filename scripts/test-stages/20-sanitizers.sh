@@ -14,7 +14,6 @@ sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame
 # Debug keeps the asserts; -O1 keeps the suite quick under instrumentation.
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_CXX_FLAGS="-O1 $sanitize" \
-    -DCMAKE_C_FLAGS="-O1 $sanitize" \
     -DCMAKE_EXE_LINKER_FLAGS="$sanitize" >/dev/null
 cmake --build "$build" -j"$jobs"
 

@@ -13,8 +13,7 @@ harnesses=(fuzz_rip fuzz_log fuzz_decoder)
 sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOXTRAWL_FUZZ=ON \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_CXX_FLAGS="$sanitize" -DCMAKE_C_FLAGS="$sanitize" \
+    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS="$sanitize" \
     -DCMAKE_EXE_LINKER_FLAGS="$sanitize" >/dev/null
 cmake --build "$build" -j2 --target fuzzers
 

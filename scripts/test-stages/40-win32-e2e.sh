@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Cross-builds voxtrawl.exe with its end-to-end driver and runs the
-# scenarios under Wine on a virtual X display, one at a time. The Wine
+# Cross-builds voxtrawl.exe, voxtrawl-cli.exe and the end-to-end driver, runs the
+# scenarios under Wine on a virtual X display, one at a time, and compares
+# voxtrawl-cli.exe with the native build under Wine. The Wine
 # prefix is created inside the build tree on the first run.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -11,7 +12,7 @@ cli=${VOXTRAWL_CLI:-build/cli/voxtrawl-cli}
 
 # The reference WAV files come from the native command-line tool.
 if [ ! -x "$cli" ]; then
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON >/dev/null
     cmake --build build -j2 --target voxtrawl-cli
 fi
 

@@ -5,7 +5,8 @@
 #       creates the Wine prefix if needed, starts one wineserver for all
 #       scenarios, writes the crafted ROMs with the reference WAVs that the
 #       native voxtrawl-cli makes of them (each sample at 8000 and 22050 Hz,
-#       all samples in one file at 8000 Hz), and the paths file of the driver.
+#       all samples in one file at 8000 Hz; the ROMs with non-ASCII names
+#       each sample at 8000 Hz), and the paths file of the driver.
 #   cleanup
 #       stops the wineserver.
 set -euo pipefail
@@ -42,6 +43,10 @@ setup() {
         "$cli" rip "$data/crafted.sfc" --rate "$rate" --out "$data/ref-$rate" >/dev/null
     done
     "$cli" rip "$data/crafted.sfc" --one-file "$data/ref-8000-all.wav" >/dev/null
+    # The ROMs with non-ASCII names (UTF-8 here, code page 1252 in Wine),
+    # ripped into the directories named after them.
+    "$cli" rip "$data/Kirby"$'\xe2\x80\x99'"s Demo.sfc" --rate 8000 >/dev/null
+    "$cli" rip "$data/Pok"$'\xc3\xa9'"mon Test.smc" --rate 8000 >/dev/null
 
     {
         echo "voxtrawl=$(winepath -w "$exe" 2>/dev/null)"

@@ -24,6 +24,8 @@ const Scenario kScenarios[] = {
     {"about_help", RunAboutHelp},
     {"exit", RunExit},
     {"screenshot", RunScreenshot},
+    {"ansi_names_command_line", RunAnsiNamesCommandLine},
+    {"ansi_names_dialog", RunAnsiNamesDialog},
 };
 
 }  // namespace

@@ -59,8 +59,11 @@ def qualifying(run_lengths, min_run):
     return sum(1 for b in run_lengths if BLOCK * (b - 1) >= min_run)
 
 
-def write(outdir, name, data, manifest):
-    with open(os.path.join(outdir, name + ".sfc"), "wb") as f:
+def write(outdir, name, data, manifest, filename=None):
+    # Names are written as UTF-8 bytes whatever the locale: Wine maps UTF-8
+    # file names to Unicode, and the ANSI code page maps those on.
+    filename = (filename or name + ".sfc").encode("utf-8")
+    with open(os.path.join(os.fsencode(outdir), filename), "wb") as f:
         f.write(data)
     with open(os.path.join(outdir, name + ".expect"), "w") as f:
         for key, value in manifest.items():
@@ -86,6 +89,15 @@ def main():
            "samples_min0": qualifying(boundary, 0)})
 
     write(outdir, "empty", b"", {"bytes": 0})
+
+    # Names whose characters lie outside ASCII: a typographic apostrophe
+    # (byte 0x92 in code page 1252) and an accented letter (0xE9).
+    quote = [70, 65, 100]
+    write(outdir, "quote", image(quote), {"samples": qualifying(quote, DEFAULT_MIN_RUN)},
+          "Kirby\u2019s Demo.sfc")
+    accent = [66, 80, 3, 75, 90]
+    write(outdir, "accent", image(accent), {"samples": qualifying(accent, DEFAULT_MIN_RUN)},
+          "Pok\u00e9mon Test.smc")
 
 
 if __name__ == "__main__":

@@ -12,3 +12,5 @@ void RunLoadFailures();
 void RunAboutHelp();
 void RunExit();
 void RunScreenshot();
+void RunAnsiNamesCommandLine();
+void RunAnsiNamesDialog();

@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Runs voxtrawl-cli.exe under Wine beside the native voxtrawl-cli on the same
+# inputs, each in a directory of its own holding copies of the test ROMs, and
+# checks that the two agree: exit code, stdout and stderr (line ends and the
+# load time aside), and every file written, byte for byte.
+#   cli_under_wine.sh WINDOWS_CLI NATIVE_CLI DATA_DIR WORK_DIR
+# Run by ctest with the Wine prefix of the end-to-end fixture.
+set -uo pipefail
+win=$(realpath "$1") native=$(realpath "$2") data=$(realpath "$3") work=$4
+mkdir -p "$work" && work=$(realpath "$work")
+
+failures=0
+
+fail() {
+    echo "FAIL [$case_name]: $*"
+    failures=$((failures + 1))
+}
+
+# The load time is whatever it was.
+normalized() { sed -e 's/Took [0-9]* milliseconds/Took N milliseconds/' "$1"; }
+# On Windows lines end in CR LF, paths use backslashes, and text is in the
+# ANSI code page, except JSON, which is UTF-8 everywhere (out_charset=UTF-8).
+windows_normalized() {
+    normalized "$1" | sed -e 's/\r$//' -e 's|\\|/|g' | iconv -f "${2:-CP1252}" -t UTF-8
+}
+
+# compare NAME EXPECTED_CODE [FILES THAT MUST EXIST...] -- ARGS...
+compare() {
+    case_name=$1 expected_code=$2
+    shift 2
+    local failures_before=$failures
+    local must=()
+    while [ "$1" != "--" ]; do must+=("$1"); shift; done
+    shift
+    local dir=$work/$case_name
+    rm -rf "$dir"
+    mkdir -p "$dir/native" "$dir/windows"
+    local side
+    for side in native windows; do
+        cp "$data"/*.s[fm]c "$dir/$side/"
+    done
+    (cd "$dir/native" && "$native" "$@" >../native.out 2>../native.err </dev/null)
+    local native_code=$?
+    (cd "$dir/windows" && wine "$win" "$@" >../windows.out 2>../windows.err </dev/null)
+    local windows_code=$?
+
+    [ "$windows_code" = "$expected_code" ] || fail "exit code $windows_code, expected $expected_code"
+    [ "$native_code" = "$expected_code" ] || fail "native exit code $native_code, expected $expected_code"
+    local stream
+    for stream in out err; do
+        local charset=CP1252
+        [ "$stream" = out ] && charset=${out_charset:-CP1252}
+        if ! diff <(normalized "$dir/native.$stream") <(windows_normalized "$dir/windows.$stream" "$charset") \
+            >"$dir/$stream.diff"; then
+            fail "std$stream differs from the native build's:"
+            cat "$dir/$stream.diff"
+        fi
+    done
+    diff -r "$dir/native" "$dir/windows" >"$dir/files.diff" || {
+        fail "the files written differ from the native build's:"
+        cat "$dir/files.diff"
+    }
+    local file
+    for file in "${must[@]}"; do
+        [ -s "$dir/windows/$file" ] || fail "$file was not written"
+    done
+    [ "$failures" -ne "$failures_before" ] || echo "ok $case_name"
+}
+
+compare rip 0 crafted/1.wav crafted/5.wav -- rip crafted.sfc
+compare rip_out_rate 0 out/1.wav out/3.wav -- rip boundary.sfc --out out --rate 22050 --min-run 0
+compare rip_two_roms 0 -- rip crafted.sfc boundary.sfc --out shared
+compare one_file 0 all.wav -- rip crafted.sfc --one-file all.wav --rate 11025
+compare list 0 -- list crafted.sfc
+out_charset=UTF-8 compare list_json 0 -- list boundary.sfc --json --min-run 0
+compare report 0 crafted.html -- report crafted.sfc
+compare missing_rom 1 -- rip missing.sfc
+compare empty_rom 1 -- list empty.sfc
+compare one_failing_of_two 1 crafted/1.wav -- rip empty.sfc crafted.sfc
+compare bad_option 2 -- rip crafted.sfc --rate 0
+compare no_command 2 --
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures failures; the outputs are under $work"
+    exit 1
+fi
