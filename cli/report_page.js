@@ -202,9 +202,8 @@
     const link = document.createElement('a');
     link.className = 'button wav';
     link.href = '#';
-    // The name rip gives the same sample.
-    link.download = sample.file;
-    link.textContent = `\u21E9 ${sample.file}`;
+    link.download = `${number}.wav`;
+    link.textContent = `\u21E9 ${number}.wav`;
     offerDownload(link, () => wavBlob(samplePcm(index)));
     actions.append(playButton, link);
 
