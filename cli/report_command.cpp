@@ -13,6 +13,7 @@
 #include "cli/report_page.h"
 #include "cli/standard_output.h"
 #include "core/file_system.h"
+#include "core/little_endian.h"
 #include "output/wav_file.h"
 
 namespace fs = std::filesystem;
@@ -30,11 +31,10 @@ void CollectRuns(const std::vector<ScannedRun>& runs, Report& report) {
     report.runs = runs;
     for (const ScannedRun& run : runs) {
         if (!run.Stored()) continue;
-        for (uint32_t i = 0; i < run.bytes / 2; ++i) {
-            uint16_t value = static_cast<uint16_t>(app.sampleData[run.slot][i]);
-            report.pcm.push_back(static_cast<uint8_t>(value));
-            report.pcm.push_back(static_cast<uint8_t>(value >> 8));
-        }
+        size_t at = report.pcm.size();
+        report.pcm.resize(at + run.bytes / 2 * 2);
+        for (uint32_t i = 0; i < run.bytes / 2; ++i)
+            PutLe16(report.pcm.data() + at + 2 * i, static_cast<uint16_t>(app.sampleData[run.slot][i]));
     }
 }
 

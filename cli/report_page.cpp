@@ -6,8 +6,8 @@
 
 #include "report_page_text.h"  // generated from report_page.{html,css,js}
 #include "core/app_state.h"
+#include "core/brr_block.h"
 #include "output/wav_header.h"
-#include "ui/dialog_logic.h"
 
 namespace {
 

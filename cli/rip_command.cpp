@@ -19,6 +19,11 @@
 #include "output/save.h"
 #include "output/wav_header.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -176,6 +181,9 @@ bool SaveOneFile(CliPlatform& platform, const std::string& rom, const std::strin
     }
     if (path == "-") {
         FlushOut();
+#ifdef _WIN32
+        _setmode(_fileno(stdout), _O_BINARY);  // no CR inserted before LF bytes of the PCM
+#endif
         int error = SaveAllSamplesToStream(stdout);
         if (error) std::fprintf(stderr, "voxtrawl-cli: cannot write to standard output: %s\n", std::strerror(error));
         return error == 0;

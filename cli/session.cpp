@@ -25,7 +25,7 @@ void CollectRun(uint32_t runStart, uint32_t runEnd, RunOutcome outcome) {
 
 }  // namespace
 
-uint32_t ScannedRun::Blocks() const { return (end - start) / kBlockBytes + 1; }
+uint32_t ScannedRun::Blocks() const { return BlocksInRun(start, end); }
 
 std::string ScannedRun::FileName() const { return Stored() ? std::to_string(slot + 1) + ".wav" : ""; }
 

@@ -9,3 +9,7 @@ constexpr uint8_t kFirstInvalidHeader = 0xD0;
 // Header bits: the last block of a run, and a looping sample.
 constexpr uint8_t kEndFlag = 0x01;
 constexpr uint8_t kLoopFlag = 0x02;
+
+// Blocks in the chain from the block at start to the end block at end,
+// both counted (end - start is a multiple of kBlockBytes).
+constexpr uint32_t BlocksInRun(uint32_t start, uint32_t end) { return (end - start) / kBlockBytes + 1; }

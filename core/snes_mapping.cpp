@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "core/little_endian.h"
+
 namespace {
 
 constexpr uint32_t kLoRomHeader = 0x7FC0;
@@ -10,8 +12,6 @@ constexpr uint32_t kHeaderBytes = 0x40;
 constexpr uint32_t kTitleBytes = 21;
 // Both mappings reach 4 MiB of ROM through banks $80-$FF.
 constexpr uint32_t kMappedBytes = 0x400000;
-
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 bool MapModeFits(uint8_t mode, RomMapping mapping) {
     // Bit 4 is the speed; ExHiROM (0x25) maps its first 4 MiB as HiROM does.
@@ -25,10 +25,10 @@ bool MapModeFits(uint8_t mode, RomMapping mapping) {
 int HeaderScore(const uint8_t* header, RomMapping mapping) {
     int score = 0;
     if (MapModeFits(header[0x15], mapping)) score += 2;
-    uint16_t complement = Le16(header + 0x1C);
-    uint16_t checksum = Le16(header + 0x1E);
+    uint16_t complement = GetLe16(header + 0x1C);
+    uint16_t checksum = GetLe16(header + 0x1E);
     if ((complement ^ checksum) == 0xFFFF) score += (checksum != 0 && checksum != 0xFFFF) ? 3 : 1;
-    if (Le16(header + 0x3C) >= 0x8000) score += 1;
+    if (GetLe16(header + 0x3C) >= 0x8000) score += 1;
     bool printable = true;
     for (uint32_t k = 0; k < kTitleBytes; ++k) printable = printable && header[k] >= 0x20 && header[k] < 0x7F;
     if (printable) score += 1;

@@ -4,6 +4,7 @@
 
 #include "core/brr_block.h"
 #include "core/brr_chip_decoder.h"
+#include "core/little_endian.h"
 
 namespace {
 
@@ -12,8 +13,6 @@ constexpr uint8_t kDirRegister = 0x5D;
 // Pages 0 and 1 are the direct page and the stack: a DIR of 0 or 1 was
 // never set, and no sample starts there.
 constexpr uint32_t kFirstSamplePage = 2;
-
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 // Whether the half-open ranges [a, a + an) and [b, b + bn) meet.
 bool Overlaps(uint32_t a, uint32_t an, uint32_t b, uint32_t bn) { return a < b + bn && b < a + an; }
@@ -28,7 +27,7 @@ bool ReadEntry(const uint8_t* aram, uint32_t address, uint32_t i, const std::vec
     // The directory ends where audio RAM does; wrapping would read the
     // direct page as entries.
     if (at + 4 > kAramBytes) return false;
-    sample = SpcSample{i, Le16(aram + at), 0, Le16(aram + at + 2), LoopKind::None, 0, -1};
+    sample = SpcSample{i, GetLe16(aram + at), 0, GetLe16(aram + at + 2), LoopKind::None, 0, -1};
     if (sample.start < kFirstSamplePage * 0x100) return false;
     if (!FindChainEnd(aram, sample.start, sample.end)) return false;
     // Neither may a sample cover the entries read so far, nor may this
@@ -88,7 +87,7 @@ bool HasSpcSignature(const uint8_t* data, size_t size) {
     return size >= length && std::memcmp(data, kSignature, length) == 0;
 }
 
-uint32_t SpcSample::Blocks() const { return (end - start) / kBlockBytes + 1; }
+uint32_t SpcSample::Blocks() const { return BlocksInRun(start, end); }
 
 uint32_t SpcSample::LoopStartSample() const { return (loopAddress - start) / kBlockBytes * kSamplesPerBlock; }
 

@@ -14,7 +14,7 @@
 #include "core/brr_decoder.h"
 #include "core/memory.h"
 #include "core/platform.h"
-#include "fuzz/brr_model.h"
+#include "tests/brr_model.h"
 #include "fuzz/fuzz_check.h"
 #include "tests/recording_platform.h"
 #include "ui/log.h"

@@ -18,9 +18,11 @@
 #include <vector>
 
 #include "core/app_state.h"
+#include "core/brr_block.h"
+#include "core/little_endian.h"
 #include "core/platform.h"
 #include "core/scanner.h"
-#include "fuzz/brr_model.h"
+#include "tests/brr_model.h"
 #include "fuzz/fuzz_check.h"
 #include "output/wav_header.h"
 #include "res/resource.h"
@@ -99,9 +101,7 @@ void RemoveNumberedFilesAbove(unsigned count) {
     numberedFilesOnDisk = std::min(numberedFilesOnDisk, count);
 }
 
-uint32_t Le32(const Bytes& bytes, size_t at) {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
-}
+uint32_t Le32(const Bytes& bytes, size_t at) { return GetLe32(bytes.data() + at); }
 
 bool EndsWith(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
@@ -139,7 +139,7 @@ void CheckRunsAndSamples(const Bytes& rom, int32_t minRunBytes) {
         FUZZ_CHECK(k == 0 || run.start >= previousEnd + 9);  // runs never overlap
         previousEnd = run.end;
         if (k >= app.sampleCount) continue;
-        uint32_t blocks = (run.end - run.start) / 9 + 1;
+        uint32_t blocks = BlocksInRun(run.start, run.end);
         FUZZ_CHECK(app.sampleBytes[k] == 32 * (blocks - 1));
         std::vector<int16_t> model = ModelDecodeRun(rom.data(), run.start, run.end);
         FUZZ_CHECK(model.size() * 2 == app.sampleBytes[k]);

@@ -2,18 +2,11 @@
 
 #include <cstring>
 
+#include "core/little_endian.h"
+
 namespace {
 
 uint8_t header[kWavHeaderSize];
-
-void PutLe16(uint8_t* at, uint16_t value) {
-    at[0] = static_cast<uint8_t>(value);
-    at[1] = static_cast<uint8_t>(value >> 8);
-}
-
-void PutLe32(uint8_t* at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 }  // namespace
 

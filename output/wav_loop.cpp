@@ -2,19 +2,12 @@
 
 #include <cstring>
 
+#include "core/little_endian.h"
+
 namespace {
 
 constexpr uint32_t kMidiUnityNote = 60;
 constexpr uint32_t kNanosecondsPerSecond = 1000000000u;
-
-uint32_t GetLe32(const uint8_t* at) {
-    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 | static_cast<uint32_t>(at[2]) << 16 |
-           static_cast<uint32_t>(at[3]) << 24;
-}
-
-void PutLe32(uint8_t* at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 }  // namespace
 

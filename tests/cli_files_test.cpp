@@ -18,6 +18,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/little_endian.h"
 #include "tests/cli_runner.h"
 
 namespace fs = std::filesystem;
@@ -52,8 +53,8 @@ bool Contains(const std::string& text, const std::string& part) { return text.fi
 void ExpectWholeWav(const std::string& path) {
     Bytes wav = ReadWholeFile(path);
     ASSERT_GE(wav.size(), 44u) << path;
-    EXPECT_EQ(Le32(wav.data() + 40), wav.size() - 44) << path;
-    EXPECT_EQ(Le32(wav.data() + 4), wav.size() - 8) << path;
+    EXPECT_EQ(GetLe32(wav.data() + 40), wav.size() - 44) << path;
+    EXPECT_EQ(GetLe32(wav.data() + 4), wav.size() - 8) << path;
 }
 
 std::vector<std::string> TemporaryFiles(const std::string& dir) {
@@ -63,7 +64,7 @@ std::vector<std::string> TemporaryFiles(const std::string& dir) {
     return found;
 }
 
-class CliFilesTest : public CliTest {
+class CliFilesTest : public CliRunTest {
 protected:
     // Starts the program in the work directory without waiting for it.
     pid_t Start(const std::vector<std::string>& args) {

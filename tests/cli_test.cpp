@@ -1,7 +1,5 @@
 // Runs the built voxtrawl-cli on small crafted ROM images and checks its
 // files, output and exit codes.
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -21,12 +19,13 @@ namespace {
 
 constexpr size_t kWavHeaderBytes = 44;
 
-uint32_t Le32(const Bytes& bytes, size_t at) { return ::Le32(bytes.data() + at); }
+uint32_t Le32(const Bytes& bytes, size_t at) { return GetLe32(bytes.data() + at); }
 
 int16_t PcmAt(const Bytes& wav, size_t index) {
-    size_t at = kWavHeaderBytes + 2 * index;
-    return static_cast<int16_t>(wav[at] | wav[at + 1] << 8);
+    return static_cast<int16_t>(GetLe16(wav.data() + kWavHeaderBytes + 2 * index));
 }
+
+using CliTest = CliRunTest;
 
 // Two qualifying runs and one a block too short for the initial minimum:
 // at 5, 65 blocks of header 0x80 (range 8) with nibbles 1 -> every value 256;

@@ -1,4 +1,7 @@
+#include <iterator>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "res/resource.h"
 #include "tests/test_support.h"
@@ -10,14 +13,23 @@ namespace {
 
 class CommandsTest : public AppTest {};
 
-TEST_F(CommandsTest, TooltipsOnlyForToolbarButtons) {
-    EXPECT_STREQ(ToolbarTooltip(IDT_PLAY), "Play Sample");
-    EXPECT_STREQ(ToolbarTooltip(IDT_STOP), "Stop Whatever Is Playing");
-    EXPECT_STREQ(ToolbarTooltip(IDT_UNLOAD), "Unload ROM and Free Samples");
-    EXPECT_STREQ(ToolbarTooltip(IDT_SAVE_CURRENT), "Save Current Sample");
-    EXPECT_EQ(ToolbarTooltip(IDM_LOAD_AND_RIP), nullptr);
-    EXPECT_EQ(ToolbarTooltip(1625), nullptr);
-    EXPECT_EQ(ToolbarTooltip(1633), nullptr);
+TEST_F(CommandsTest, EveryToolbarButtonAndNothingElseHasItsOwnTooltip) {
+    // Each tooltip names what its button does.
+    const std::pair<unsigned, const char*> buttons[] = {
+        {IDT_PLAY, "Play"},   {IDT_STOP, "Stop"},     {IDT_NEXT, "Next"},          {IDT_PREV, "Previous"},
+        {IDT_FIRST, "First"}, {IDT_UNLOAD, "Unload"}, {IDT_SAVE_CURRENT, "Save"},
+    };
+    std::set<std::string> seen;
+    for (const auto& [id, word] : buttons) {
+        const char* tip = ToolbarTooltip(id);
+        ASSERT_NE(tip, nullptr) << id;
+        EXPECT_NE(std::string(tip).find(word), std::string::npos) << tip;
+        seen.insert(tip);
+    }
+    EXPECT_EQ(seen.size(), std::size(buttons));
+    for (unsigned id : {0u, 1123u, 1625u, 1633u, unsigned{IDM_LOAD_AND_RIP}, unsigned{IDM_EXIT},
+                        unsigned{IDM_SAMPLES_WINDOW}, unsigned{IDM_ABOUT}})
+        EXPECT_EQ(ToolbarTooltip(id), nullptr) << id;
 }
 
 TEST_F(CommandsTest, UnknownIdsAndNotificationCodesDoNothing) {
@@ -88,9 +100,22 @@ TEST_F(CommandsTest, SamplesWindowSettingsAreLogged) {
     EXPECT_EQ(app.currentSample, 7u);
 }
 
-TEST_F(CommandsTest, RateRadiosCoverTheTenRates) {
-    for (unsigned k = 0; k < kRateCount; ++k) EXPECT_EQ(RateRadioIndex(kRates[k]), k);
-    EXPECT_EQ(kRates[RateRadioIndex(12345)], 8000) << "any other rate shows the 8000 Hz radio";
+TEST_F(CommandsTest, RateRadiosRunUpwardAndShowTheRateTheyChose) {
+    int32_t previous = 0;
+    std::set<int32_t> offered;
+    for (unsigned k = 0; k < 10; ++k) {
+        SamplesSelectRate(k);
+        EXPECT_GT(app.frequency, previous) << "radio " << k;
+        EXPECT_EQ(RateRadioIndex(app.frequency), k);
+        previous = app.frequency;
+        offered.insert(app.frequency);
+    }
+    // The sound chip's own rate, the CD family and the program's initial rate.
+    for (int32_t rate : {32000, 11025, 22050, 44100, 8000}) EXPECT_EQ(offered.count(rate), 1u) << rate;
+    SamplesSelectRate(10);
+    EXPECT_EQ(app.frequency, previous) << "an index past the radios changes nothing";
+    for (int32_t other : {0, -8000, 12345, 8001})
+        EXPECT_EQ(RateRadioIndex(other), RateRadioIndex(8000)) << "any other rate shows the 8000 Hz radio";
 }
 
 }  // namespace

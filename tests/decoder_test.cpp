@@ -1,4 +1,3 @@
-#include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -6,6 +5,7 @@
 #include "core/brr_decoder.h"
 #include "core/memory.h"
 #include "res/resource.h"
+#include "tests/brr_model.h"
 #include "tests/test_support.h"
 #include "ui/log.h"
 
@@ -13,65 +13,12 @@ namespace {
 
 using Pcm = std::vector<int16_t>;
 
-// Sizes requested from AllocBlock; the nth request of failSize fails.
-std::vector<size_t> allocRequests;
-size_t failSize = 0;
-int failOnMatch = 0;  // 1-based; 0: none fails
-int matchesSeen = 0;
-
-bool RecordingGate(size_t bytes) {
-    allocRequests.push_back(bytes);
-    if (bytes != failSize) return true;
-    return ++matchesSeen != failOnMatch;
-}
-
-void ResetGate() {
-    allocRequests.clear();
-    failSize = 0;
-    failOnMatch = 0;
-    matchesSeen = 0;
-}
-
-// The prediction as the documented fractions, in floating point, truncated
-// once: an independent way to the same numbers as the integer code.
-int16_t ReferenceSample(unsigned nibble, unsigned range, unsigned filter, double p1, double p2) {
-    double term = 0;
-    if (filter == 1) term = p1 * 15 / 16;
-    if (filter == 2) term = p1 * 61 / 32 - p2 * 15 / 16;
-    if (filter == 3) term = p1 * 115 / 64 - p2 * 13 / 16;
-    long n = nibble < 8 ? static_cast<long>(nibble) : static_cast<long>(nibble) - 16;
-    long sum = n * (1L << range) + static_cast<long>(std::trunc(term));
-    long wrapped = ((sum % 65536) + 65536) % 65536;
-    return static_cast<int16_t>(wrapped >= 32768 ? wrapped - 65536 : wrapped);
-}
-
-// Decodes every block but the last, block by block, from silence.
-Pcm ReferenceDecode(const Bytes& run) {
-    Pcm out;
-    double p1 = 0;
-    double p2 = 0;
-    for (size_t block = 0; block + 9 < run.size(); block += 9) {
-        unsigned range = run[block] >> 4;
-        unsigned filter = (run[block] >> 2) & 3;
-        for (size_t k = 1; k <= 8; ++k) {
-            for (unsigned nibble : {unsigned{run[block + k]} >> 4, unsigned{run[block + k]} & 15}) {
-                int16_t sample = ReferenceSample(nibble, range, filter, p1, p2);
-                out.push_back(sample);
-                p2 = p1;
-                p1 = sample;
-            }
-        }
-    }
-    return out;
-}
+// The floating-point decoding model over a whole aligned run: every block
+// but the end block, from silence.
+Pcm ReferenceDecode(const Bytes& run) { return ModelDecodeRun(run.data(), 0, static_cast<uint32_t>(run.size() - 9)); }
 
 class DecoderTest : public AppTest {
 protected:
-    void SetUp() override {
-        AppTest::SetUp();
-        ResetGate();
-    }
-
     // Makes rom the loaded image and decodes start..end as the scanner would.
     void DecodeAt(const Bytes& rom, uint32_t start, uint32_t end) {
         if (app.romData == nullptr || app.romSize != rom.size() ||
@@ -160,15 +107,14 @@ TEST_F(DecoderTest, DecodesEveryBlockBeforeTheEndBlockOnly) {
     for (unsigned blocks : {1u, 2u, 3u, 65u}) {
         SCOPED_TRACE(blocks);
         ResetAppState();
-        ResetGate();
-        SetAllocGate(RecordingGate);
+        CountAllocations();
         Bytes run = MakeRun(blocks, 0x9C, 0x01, 0x3C);
         Pcm first = DecodeWhole(run);
         ASSERT_NE(app.sampleData[0], nullptr);
         EXPECT_EQ(first.size(), 16u * (blocks - 1));
         EXPECT_EQ(app.sampleBytes[0], 32u * (blocks - 1));
         // One request: the PCM plus room for a WAVE header in front.
-        EXPECT_EQ(allocRequests.back(), 32u * (blocks - 1) + 44);
+        EXPECT_EQ(AllocationRequests().back(), 32u * (blocks - 1) + 44);
 
         // Neither the end block's data nor what follows it is decoded.
         Bytes changed = run;
@@ -207,10 +153,7 @@ TEST_F(DecoderTest, AllocationFailureIsReportedAndStoresNothing) {
             for (unsigned k = 0; k < kMaxSamples; ++k) DecodeAt(run, 0, 0);
         uint32_t countBefore = app.sampleCount;
 
-        ResetGate();
-        failSize = 64 + 44;
-        failOnMatch = 1;
-        SetAllocGate(RecordingGate);
+        CountAllocations({0, 0, 64 + 44, 1});
         DecodeAt(run, 0, 18);
 
         EXPECT_EQ(LogCount("\r\nError allocating 64 bytes."), 1);
@@ -258,9 +201,7 @@ TEST_F(DecoderTest, ScanGoesOnAfterAnAllocationFailure) {
         Bytes run = MakeRun(65, 0x80, 0x81, static_cast<uint8_t>(0x10 + k));
         rom.insert(rom.end(), run.begin(), run.end());
     }
-    failSize = 64 * 32 + 44;
-    failOnMatch = 2;
-    SetAllocGate(RecordingGate);
+    CountAllocations({0, 0, 64 * 32 + 44, 2});
     LoadAndRipBytes(rom);
 
     EXPECT_EQ(LogCount("\r\nError allocating 2048 bytes."), 1);

@@ -22,26 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The allocation gate is a plain function: it counts requests here and
-// refuses the one numbered failAt (1-based; 0 refuses none), or all of
-// them from failFrom on.
-std::vector<size_t> requests;
-size_t failAt = 0;
-size_t failFrom = 0;
-
-bool CountingGate(size_t bytes) {
-    requests.push_back(bytes);
-    size_t n = requests.size();
-    return n != failAt && (failFrom == 0 || n < failFrom);
-}
-
-void ArmGate(size_t at, size_t from = 0) {
-    requests.clear();
-    failAt = at;
-    failFrom = from;
-    SetAllocGate(CountingGate);
-}
-
 // Runs an action when a message box comes up, before it is answered: lets
 // a test repair what made an operation fail while the user is asked.
 class HookedPlatform : public RecordingPlatform {
@@ -120,17 +100,17 @@ TEST_F(FaultInjectionTest, EveryAllocationOfASessionFailsAlone) {
     const Bytes rom = ThreeRunRom();
     const std::string path = WriteTempFile("game.sfc", rom);
 
-    ArmGate(0);
+    CountAllocations();
     LoadAndRip(path);
     hooked.Run(IDT_PLAY);
-    const std::vector<size_t> session = requests;
+    const std::vector<size_t> session = AllocationRequests();
     ASSERT_EQ(session, (std::vector<size_t>{rom.size(), kRunBytes[0] + 44, kRunBytes[1] + 44, kRunBytes[2] + 44,
                                             kRunBytes[0] + 44}));
 
     for (size_t n = 1; n <= session.size(); ++n) {
         SCOPED_TRACE("allocation " + std::to_string(n) + " refused");
         Restart();
-        ArmGate(n);
+        CountAllocations({n});
         LoadAndRip(path);
         hooked.Run(IDT_PLAY);
         EXPECT_EQ(app.decodeBuffer, nullptr);
@@ -178,9 +158,9 @@ TEST_F(FaultInjectionTest, LargestImageRefusedByTheAllocator) {
     const std::string path = tempDir + "/largest.sfc";
     WriteWholeFile(path, {});
     fs::resize_file(path, 0x7FFFFFFF);
-    ArmGate(0, 1);
+    CountAllocations({0, 1});
     LoadAndRip(path);
-    EXPECT_EQ(requests, std::vector<size_t>{0x7FFFFFFF});
+    EXPECT_EQ(AllocationRequests(), std::vector<size_t>{0x7FFFFFFF});
     ASSERT_EQ(hooked.boxes.size(), 1u);
     EXPECT_EQ(hooked.boxes[0].caption, "Out of Memory");
     EXPECT_EQ(hooked.boxes[0].text,
@@ -191,7 +171,7 @@ TEST_F(FaultInjectionTest, LargestImageRefusedByTheAllocator) {
 // With no buffer to be had for any run, the scan still counts them all and
 // keeps the ROM; every command that needs a sample then refuses politely.
 TEST_F(FaultInjectionTest, NoDecodeBufferAtAllLeavesARomWithoutSamples) {
-    ArmGate(0, 2);  // the ROM buffer is the first request; the rest fail
+    CountAllocations({0, 2});  // the ROM buffer is the first request; the rest fail
     LoadAndRip(WriteTempFile("game.sfc", ThreeRunRom()));
     for (uint32_t bytes : kRunBytes)
         EXPECT_EQ(LogCount("\r\nError allocating " + std::to_string(bytes) + " bytes."), 1);

@@ -1,8 +1,6 @@
 // Runs `voxtrawl-cli report` on crafted ROM images and reads the page it
 // writes: the embedded data must give back the ripper's own samples, and
 // nothing from a file name may escape into markup or end a script.
-#include <sys/wait.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tests/cli_runner.h"
 #include "tests/test_support.h"
 
 namespace fs = std::filesystem;
@@ -18,17 +17,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr size_t kWavHeaderBytes = 44;
-
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string ReadText(const std::string& path) {
-    Bytes bytes = ReadWholeFile(path);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 // Text between the end of open and the next close; empty when absent.
 std::string Between(const std::string& text, const std::string& open, const std::string& close) {
@@ -88,29 +76,8 @@ Bytes ThreeRunRom() {
     return rom;
 }
 
-class ReportTest : public ::testing::Test {
+class ReportTest : public CliRunTest {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/voxtrawl-report-test-XXXXXX";
-        work = mkdtemp(pattern);
-    }
-    void TearDown() override { fs::remove_all(work); }
-
-    // Runs the program in the work directory; returns its exit status.
-    int Run(const std::vector<std::string>& args) {
-        std::string command = "cd " + Quote(work) + " && timeout 60 " + Quote(VOXTRAWL_CLI);
-        for (const std::string& arg : args) command += " " + Quote(arg);
-        command += " >/dev/null 2>" + Quote(work + "/.stderr");
-        int status = std::system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    std::string Put(const std::string& name, const Bytes& bytes) {
-        fs::create_directories(fs::path(work + "/" + name).parent_path());
-        WriteWholeFile(work + "/" + name, bytes);
-        return name;
-    }
-
     nlohmann::json PageData(const std::string& page) {
         return nlohmann::json::parse(Between(page, "<script type=\"application/json\" id=\"report-data\">", "</script>"));
     }
@@ -118,14 +85,13 @@ protected:
     Bytes PagePcm(const std::string& page) {
         return DecodeBase64(Between(page, "<script type=\"application/octet-stream\" id=\"report-pcm\">", "</script>"));
     }
-
-    std::string work;
 };
 
 TEST_F(ReportTest, EmbeddedPcmIsTheRippedSamplesOnce) {
     std::string rom = Put("game.sfc", ThreeRunRom());
-    ASSERT_EQ(Run({"report", rom, "--rate", "16000"}), 0) << ReadText(work + "/.stderr");
-    ASSERT_EQ(Run({"rip", rom, "--out", "wavs"}), 0);
+    CliResult result = Run({"report", rom, "--rate", "16000"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    ASSERT_EQ(Run({"rip", rom, "--out", "wavs"}).status, 0);
     std::string page = ReadText(work + "/game.html");
     nlohmann::json data = PageData(page);
     Bytes pcm = PagePcm(page);
@@ -163,7 +129,8 @@ TEST_F(ReportTest, NamesFromOutsideCannotBecomeMarkup) {
     std::string dir = "x</script><script>alert(2)</script>";
     std::string name = "<img src=x onerror=alert(1)>&amp;'\".sfc";
     std::string rom = Put(dir + "/" + name, ThreeRunRom());
-    ASSERT_EQ(Run({"report", rom}), 0) << ReadText(work + "/.stderr");
+    CliResult result = Run({"report", rom});
+    ASSERT_EQ(result.status, 0) << result.err;
     std::string page = ReadText(work + "/" + dir + "/<img src=x onerror=alert(1)>&amp;'\".html");
 
     // Only the template's own three script elements open and close.
@@ -179,7 +146,7 @@ TEST_F(ReportTest, NamesFromOutsideCannotBecomeMarkup) {
 
 TEST_F(ReportTest, PlaceholdersInANameStayText) {
     std::string rom = Put("{{PCM}}{{SCRIPT}}.sfc", ThreeRunRom());
-    ASSERT_EQ(Run({"report", rom, "-o", "page.html"}), 0);
+    ASSERT_EQ(Run({"report", rom, "-o", "page.html"}).status, 0);
     std::string page = ReadText(work + "/page.html");
     EXPECT_EQ(PageData(page)["rom"]["name"], "{{PCM}}{{SCRIPT}}.sfc");
     EXPECT_EQ(Count(page, "'use strict'"), 1u);
@@ -187,7 +154,8 @@ TEST_F(ReportTest, PlaceholdersInANameStayText) {
 
 TEST_F(ReportTest, BytesThatAreNotUtf8StillGiveValidJson) {
     std::string rom = Put(std::string("bad\xff\xfe name.sfc"), ThreeRunRom());
-    ASSERT_EQ(Run({"report", rom, "-o", "page.html"}), 0) << ReadText(work + "/.stderr");
+    CliResult result = Run({"report", rom, "-o", "page.html"});
+    ASSERT_EQ(result.status, 0) << result.err;
     nlohmann::json data = PageData(ReadText(work + "/page.html"));
     EXPECT_EQ(data["rom"]["name"], "bad\xEF\xBF\xBD\xEF\xBF\xBD name.sfc");
 }
@@ -213,7 +181,7 @@ TEST_F(ReportTest, WhereThePageGoes) {
         for (const std::string& arg : c.args) shown += arg + " ";
         SCOPED_TRACE(shown);
         for (const char* rom : {"game.sfc", "noext", "some.dir/rom.smc", "dump.html"}) Put(rom, ThreeRunRom());
-        EXPECT_EQ(Run(c.args), c.status);
+        EXPECT_EQ(Run(c.args).status, c.status);
         if (!c.page.empty()) {
             EXPECT_EQ(PageData(ReadText(work + "/" + c.page))["samples"].size(), 3u);
             fs::remove(work + "/" + c.page);
@@ -225,7 +193,7 @@ TEST_F(ReportTest, WhereThePageGoes) {
 
 TEST_F(ReportTest, NothingFoundStillGivesAPage) {
     std::string rom = Put("silent.sfc", Filler(3000));
-    ASSERT_EQ(Run({"report", rom, "--min-run", "100"}), 0);
+    ASSERT_EQ(Run({"report", rom, "--min-run", "100"}).status, 0);
     std::string page = ReadText(work + "/silent.html");
     nlohmann::json data = PageData(page);
     EXPECT_EQ(data["runsFound"], 0);

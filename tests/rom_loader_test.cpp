@@ -205,25 +205,4 @@ TEST_F(RomLoaderTest, QueuedMessagesRunBeforeThePendingScan) {
     EXPECT_STREQ(LogText(), "\r\nSearching ROM for samples...\r\nFound 2 samples.");
 }
 
-TEST_F(RomLoaderTest, FreeAllOnAFreshStartKeepsTheInitialValues) {
-    FreeAll();
-    EXPECT_EQ(app.romData, nullptr);
-    EXPECT_EQ(app.currentSample, 1u);
-    EXPECT_EQ(app.frequency, 8000);
-    EXPECT_EQ(app.minRunBytes, 568);
-    EXPECT_EQ(platform.progress, 0u);
-    EXPECT_FALSE(platform.menuEnabled[IDM_SAVE_EACH]);
-}
-
-TEST_F(RomLoaderTest, FreeSamplesEmptiesAFullTable) {
-    for (unsigned i = 0; i < kMaxSamples; ++i) {
-        app.sampleData[i] = static_cast<int16_t*>(AllocBlock(32));
-        app.sampleBytes[i] = 32;
-    }
-    app.sampleCount = kMaxSamples;
-    FreeSamples();
-    EXPECT_EQ(app.sampleCount, 0u);
-    for (unsigned i = 0; i < kMaxSamples; ++i) ASSERT_EQ(app.sampleData[i], nullptr);
-}
-
 }  // namespace

@@ -339,7 +339,9 @@ Bytes RandomImage(std::mt19937& random, int kind) {
 TEST_F(ScannerTest, MatchesTheReferenceWalkOnRandomAndAdversarialImages) {
     const int32_t minimums[] = {0, 1, 9, 10, 18, 100, 567, 568, 576, -1};
     std::mt19937 random(7031);
-    int compared = 0;
+    // The generator must give the walk something to find, and images
+    // where it finds nothing, or the comparison proves little.
+    int withRuns = 0, withoutRuns = 0;
     for (int trial = 0; trial < 6000; ++trial) {
         int kind = trial % 4;
         Bytes image = RandomImage(random, kind);
@@ -357,9 +359,10 @@ TEST_F(ScannerTest, MatchesTheReferenceWalkOnRandomAndAdversarialImages) {
         ASSERT_EQ(app.lastProgressPercent, expected.lastProgressPercent) << where.str();
         for (size_t k = 0; k < expected.runs.size() && k < kMaxSamples; ++k)
             ASSERT_EQ(app.sampleBytes[k], DecodedSize(expected.runs[k].first, expected.runs[k].second)) << where.str();
-        ++compared;
+        ++(expected.runs.empty() ? withoutRuns : withRuns);
     }
-    EXPECT_EQ(compared, 6000);
+    EXPECT_GT(withRuns, 1000);
+    EXPECT_GT(withoutRuns, 1000);
 }
 
 // --- Through the command, as the user runs it ---------------------------

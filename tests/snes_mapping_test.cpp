@@ -16,10 +16,8 @@ Bytes MakeRom(uint32_t size, uint32_t copier, uint32_t headerAt, uint8_t mode, b
     h[0x15] = mode;
     uint16_t sum = checksum ? 0x1234 : 0;
     uint16_t complement = checksum ? static_cast<uint16_t>(~sum) : 0;
-    h[0x1C] = static_cast<uint8_t>(complement);
-    h[0x1D] = static_cast<uint8_t>(complement >> 8);
-    h[0x1E] = static_cast<uint8_t>(sum);
-    h[0x1F] = static_cast<uint8_t>(sum >> 8);
+    PutLe16(h + 0x1C, complement);
+    PutLe16(h + 0x1E, sum);
     h[0x3C] = 0x00;
     h[0x3D] = vector ? 0x80 : 0x10;
     return rom;

@@ -39,8 +39,7 @@ SpcBuilder::SpcBuilder() : file(0x10200, 0) {
 }
 
 void SpcBuilder::SetVoice(unsigned voice, uint8_t source, uint16_t pitch) {
-    Dsp()[voice * 0x10 + 2] = static_cast<uint8_t>(pitch);
-    Dsp()[voice * 0x10 + 3] = static_cast<uint8_t>(pitch >> 8);
+    PutLe16(Dsp() + voice * 0x10 + 2, pitch);
     Dsp()[voice * 0x10 + 4] = source;
     Dsp()[0x4C] |= static_cast<uint8_t>(1u << voice);
 }
@@ -50,6 +49,8 @@ void SpcBuilder::Put(uint32_t address, const Bytes& bytes) {
 }
 
 void SpcBuilder::PutEntry(uint32_t dir, unsigned i, uint16_t start, uint16_t loop) {
-    Put(dir + 4 * i, {static_cast<uint8_t>(start), static_cast<uint8_t>(start >> 8), static_cast<uint8_t>(loop),
-                      static_cast<uint8_t>(loop >> 8)});
+    Bytes entry(4);
+    PutLe16(entry.data(), start);
+    PutLe16(entry.data() + 2, loop);
+    Put(dir + 4 * i, entry);
 }

@@ -94,7 +94,32 @@ void FakeRip(const std::string& romPath, const std::vector<uint32_t>& bytes) {
     app.samplesReady = 1;
 }
 
-uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+namespace {
+
+AllocFaults armedFaults;
+std::vector<size_t> allocRequests;
+size_t sizeMatches = 0;
+
+bool CountingGate(size_t bytes) {
+    allocRequests.push_back(bytes);
+    size_t n = allocRequests.size();
+    if (n == armedFaults.failAt) return false;
+    if (armedFaults.failFrom != 0 && n >= armedFaults.failFrom) return false;
+    if (armedFaults.failSizeAt != 0 && bytes == armedFaults.failSize && ++sizeMatches == armedFaults.failSizeAt)
+        return false;
+    return true;
+}
+
+}  // namespace
+
+void CountAllocations(const AllocFaults& faults) {
+    armedFaults = faults;
+    allocRequests.clear();
+    sizeMatches = 0;
+    SetAllocGate(CountingGate);
+}
+
+const std::vector<size_t>& AllocationRequests() { return allocRequests; }
 
 Bytes ExpectedWav(unsigned first, unsigned count) {
     uint32_t total = 0;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/app_state.h"
+#include "core/little_endian.h"
 #include "tests/recording_platform.h"
 
 using Bytes = std::vector<uint8_t>;
@@ -41,12 +42,23 @@ Bytes MakeRun(unsigned blocks, uint8_t header = 0x80, uint8_t endHeader = 0x81, 
 // Filler that can never start an attempt (bytes 0xD0 and above, no end flag).
 Bytes Filler(size_t bytes);
 
-// The unsigned little-endian 32-bit number at p.
-uint32_t Le32(const uint8_t* p);
-
 // The WAVE file that saving slots first..first+count-1 of the sample table
 // must produce, at the current frequency.
 Bytes ExpectedWav(unsigned first, unsigned count);
+
+// The allocation faults a test arms; requests are numbered from 1, and 0
+// leaves that way of failing off.
+struct AllocFaults {
+    size_t failAt = 0;      // the request with this number fails
+    size_t failFrom = 0;    // every request from this number on fails
+    size_t failSize = 0;    // with failSizeAt: the failSizeAt-th request
+    size_t failSizeAt = 0;  // of exactly failSize bytes fails
+};
+// Puts a counting gate in front of the program's allocations, with a fresh
+// count, refusing what faults names.
+void CountAllocations(const AllocFaults& faults = {});
+// The sizes requested since CountAllocations, in order.
+const std::vector<size_t>& AllocationRequests();
 
 // Fills the sample table as a scan of a ROM at romPath would, without one:
 // sample i holds bytes[i] bytes of a pattern that depends on i.

@@ -26,10 +26,10 @@ TEST(WavHeader, SizesAndRatesFollowTheArguments) {
     };
     for (const Case& c : cases) {
         const uint8_t* h = BuildWavHeader(c.dataBytes, c.rate);
-        EXPECT_EQ(Le32(h + 4), c.riffSize);
-        EXPECT_EQ(Le32(h + 24), static_cast<uint32_t>(c.rate));
-        EXPECT_EQ(Le32(h + 28), c.byteRate);
-        EXPECT_EQ(Le32(h + 40), c.dataBytes);
+        EXPECT_EQ(GetLe32(h + 4), c.riffSize);
+        EXPECT_EQ(GetLe32(h + 24), static_cast<uint32_t>(c.rate));
+        EXPECT_EQ(GetLe32(h + 28), c.byteRate);
+        EXPECT_EQ(GetLe32(h + 40), c.dataBytes);
     }
 }
 
@@ -37,8 +37,8 @@ TEST(WavHeader, OneStaticBufferHoldsTheLatestCall) {
     const uint8_t* first = BuildWavHeader(10, 1000);
     const uint8_t* second = BuildWavHeader(20, 2000);
     EXPECT_EQ(first, second);
-    EXPECT_EQ(Le32(first + 40), 20u);
-    EXPECT_EQ(Le32(first + 24), 2000u);
+    EXPECT_EQ(GetLe32(first + 40), 20u);
+    EXPECT_EQ(GetLe32(first + 24), 2000u);
 }
 
 }  // namespace

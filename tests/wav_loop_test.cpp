@@ -12,19 +12,19 @@ TEST(WavLoopTest, SmplChunkWithOneForwardLoop) {
     BuildSmplChunk(chunk, 32000, 960, 1023);
     // The layout from the RIFF notes, field by field.
     EXPECT_EQ(Bytes(chunk, chunk + 4), Bytes({'s', 'm', 'p', 'l'}));
-    EXPECT_EQ(Le32(chunk + 4), 60u);        // 36 + 24 x 1 loop
-    EXPECT_EQ(Le32(chunk + 8), 0u);         // manufacturer
-    EXPECT_EQ(Le32(chunk + 12), 0u);        // product
-    EXPECT_EQ(Le32(chunk + 16), 31250u);    // nanoseconds per sample at 32000 Hz
-    EXPECT_EQ(Le32(chunk + 20), 60u);       // MIDI unity note
-    EXPECT_EQ(Le32(chunk + 36), 1u);        // loops
-    EXPECT_EQ(Le32(chunk + 40), 0u);        // sampler data
-    EXPECT_EQ(Le32(chunk + 48), 0u);        // forward
-    EXPECT_EQ(Le32(chunk + 52), 960u);      // start frame
-    EXPECT_EQ(Le32(chunk + 56), 1023u);     // end frame, inclusive
-    EXPECT_EQ(Le32(chunk + 64), 0u);        // play forever
+    EXPECT_EQ(GetLe32(chunk + 4), 60u);        // 36 + 24 x 1 loop
+    EXPECT_EQ(GetLe32(chunk + 8), 0u);         // manufacturer
+    EXPECT_EQ(GetLe32(chunk + 12), 0u);        // product
+    EXPECT_EQ(GetLe32(chunk + 16), 31250u);    // nanoseconds per sample at 32000 Hz
+    EXPECT_EQ(GetLe32(chunk + 20), 60u);       // MIDI unity note
+    EXPECT_EQ(GetLe32(chunk + 36), 1u);        // loops
+    EXPECT_EQ(GetLe32(chunk + 40), 0u);        // sampler data
+    EXPECT_EQ(GetLe32(chunk + 48), 0u);        // forward
+    EXPECT_EQ(GetLe32(chunk + 52), 960u);      // start frame
+    EXPECT_EQ(GetLe32(chunk + 56), 1023u);     // end frame, inclusive
+    EXPECT_EQ(GetLe32(chunk + 64), 0u);        // play forever
     BuildSmplChunk(chunk, 8000, 0, 15);
-    EXPECT_EQ(Le32(chunk + 16), 125000u);
+    EXPECT_EQ(GetLe32(chunk + 16), 125000u);
 }
 
 TEST(WavLoopTest, RiffSizeCountsTheExtraChunk) {
@@ -32,8 +32,8 @@ TEST(WavLoopTest, RiffSizeCountsTheExtraChunk) {
     const uint8_t* built = BuildWavHeader(2048, 32000);
     std::copy(built, built + kWavHeaderSize, header);
     GrowRiffSize(header, kSmplChunkBytes);
-    EXPECT_EQ(Le32(header + 4), 2048u + 36 + 68);
-    EXPECT_EQ(Le32(header + 40), 2048u);  // the data chunk is unchanged
+    EXPECT_EQ(GetLe32(header + 4), 2048u + 36 + 68);
+    EXPECT_EQ(GetLe32(header + 40), 2048u);  // the data chunk is unchanged
 }
 
 TEST(WavLoopTest, BrrFileWithAndWithoutTheLoopHeader) {

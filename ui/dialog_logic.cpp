@@ -3,8 +3,6 @@
 #include "core/app_state.h"
 #include "ui/log.h"
 
-const int32_t kRates[kRateCount] = {5500, 6000, 7333, 8000, 11025, 16000, 22050, 32000, 44100, 48000};
-
 namespace {
 constexpr unsigned kDefaultRateRadio = 3;  // 8000 Hz
 }

@@ -4,9 +4,6 @@
 
 #include <cstdint>
 
-constexpr unsigned kRateCount = 10;
-extern const int32_t kRates[kRateCount];
-
 // Samples window
 // Index of the radio that shows this rate (the 8000 Hz radio for any other rate).
 unsigned RateRadioIndex(int32_t rate);
