@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include <cstdio>
+
 #include "cli/commands.h"
+#include "cli/sample_files.h"
 #include "output/save.h"
 #include "res/resource.h"
 
@@ -16,6 +19,7 @@ struct RipOptions {
     std::string out;
     std::string oneFile;
     RipSettings settings;
+    SampleOptions samples;
 };
 
 // Where --out puts one ROM's files when several ROMs share it: a
@@ -51,6 +55,36 @@ bool SaveOneFile(CliPlatform& platform, const std::string& path) {
     return platform.LoggedSince(from, "\r\nSaved ");
 }
 
+// Whether a rip needs more than the program's own saves: an SPC, the chip
+// decoder, BRR files or skipped silence.
+bool NeedsSampleSet(const RipOptions& options, const std::string& rom) {
+    const SampleOptions& samples = options.samples;
+    return samples.decoder == DecoderKind::Chip || samples.brrFormat || samples.skipSilent || LooksLikeSpc(rom);
+}
+
+// Rips one input through a sample set; returns the exit code.
+int RipSampleSet(CliPlatform& platform, const RipOptions& options, const std::string& rom) {
+    SampleSet set;
+    int status = OpenInput(platform, rom, options.samples, set);
+    if (status != kExitOk) return status;
+    int32_t rate = RateFor(set.isSpc, options.samples, options.settings.rate);
+    SaveOutcome outcome;
+    if (set.samples.empty()) {
+        // Nothing found: nothing to write, as for a ROM scan.
+    } else if (!options.oneFile.empty()) {
+        outcome = SaveSetOneFile(set, options.samples, options.oneFile, rate);
+    } else {
+        std::string directory = options.out.empty()            ? SaveDirectoryFor(rom)
+                                : options.roms.size() == 1 ? options.out
+                                                           : SharedOutDirectory(options.out, rom);
+        outcome = SaveSetFiles(set, options.samples, directory, rate);
+    }
+    if (outcome.ok) return kExitOk;
+    std::fflush(stdout);
+    std::fprintf(stderr, "voxtrawl-cli: cannot write '%s': %s\n", outcome.failedPath.c_str(), outcome.reason.c_str());
+    return kExitFailed;
+}
+
 int RunRip(const RipOptions& options) {
     CliPlatform platform(true);
     BeginSession(platform, options.settings);
@@ -58,6 +92,13 @@ int RunRip(const RipOptions& options) {
     if (options.roms.size() > 1 && !options.out.empty()) platform.CreateDirectory(options.out);
     int status = kExitOk;
     for (const std::string& rom : options.roms) {
+        if (NeedsSampleSet(options, rom)) {
+            int ripped = RipSampleSet(platform, options, rom);
+            // A usage error (--decoder spec on an SPC) outranks a failure.
+            if (ripped != kExitOk && status != kExitUsage) status = ripped;
+            FreeAll();
+            continue;
+        }
         bool ok = LoadAndScan(platform, rom);
         if (ok) ok = options.oneFile.empty() ? SaveEach(platform, options, rom) : SaveOneFile(platform, options.oneFile);
         // One ROM that fails does not stop the others.
@@ -82,7 +123,14 @@ void AddRipCommand(CLI::App& cli, CommandAction& action) {
         rip->add_option("-f,--one-file", options->oneFile, "Save all samples back to back into this one WAVE file");
     out->excludes(oneFile);
     AddRipSettingOptions(*rip, options->settings);
-    rip->callback([options, &action]() {
+    AddSampleOptions(*rip, options->samples);
+    AddRipFormatOptions(*rip, options->samples);
+    rip->callback([options, rip, &action]() {
+        NoteGivenOptions(*rip, options->samples);
+        if (options->samples.brrFormat && !options->oneFile.empty())
+            throw CLI::ValidationError("--format brr", "writes one file per sample; it cannot go with --one-file");
+        if (options->samples.brrLoopHeader && !options->samples.brrFormat)
+            throw CLI::ValidationError("--brr-loop-header", "needs --format brr");
         if (!options->oneFile.empty() && options->roms.size() != 1)
             throw CLI::ValidationError("--one-file", "takes exactly one ROM");
         action = [options]() { return RunRip(*options); };
