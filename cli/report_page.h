@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/session.h"
+#include "cli/scanned_run.h"
 
 struct Report {
     std::string romPath;  // as given on the command line

@@ -16,6 +16,7 @@
 #include "cli/paths.h"
 #include "cli/standard_output.h"
 #include "core/file_system.h"
+#include "cli/sample_files.h"
 #include "output/save.h"
 #include "output/wav_header.h"
 
@@ -34,6 +35,7 @@ struct RipOptions {
     std::string oneFile;
     bool clean = false;
     RipSettings settings;
+    SampleOptions samples;
 };
 
 // The folder each ROM's numbered files go to.
@@ -194,6 +196,34 @@ bool SaveOneFile(CliPlatform& platform, const std::string& rom, const std::strin
     return result.Ok();
 }
 
+// Whether a rip needs more than the program's own saves: an SPC, the chip
+// decoder, BRR files or skipped silence.
+bool NeedsSampleSet(const RipOptions& options, const std::string& rom) {
+    const SampleOptions& samples = options.samples;
+    return samples.decoder == DecoderKind::Chip || samples.brrFormat || samples.skipSilent || LooksLikeSpc(rom);
+}
+
+// Rips one input through a sample set; returns the exit code.
+int RipSampleSet(CliPlatform& platform, const RipOptions& options, const std::string& rom,
+                 const std::string& folder) {
+    SampleSet set;
+    int status = OpenInput(platform, rom, options.samples, set);
+    if (status != kExitOk) return status;
+    int32_t rate = RateFor(set.isSpc, options.samples, options.settings.rate);
+    SaveOutcome outcome;
+    if (set.samples.empty()) {
+        // Nothing found: nothing to write, as for a ROM scan.
+    } else if (!options.oneFile.empty()) {
+        outcome = SaveSetOneFile(set, options.samples, options.oneFile, rate);
+    } else {
+        outcome = SaveSetFiles(set, options.samples, folder, rate);
+    }
+    if (outcome.ok) return set.memoryDropped ? kExitFailed : kExitOk;
+    FlushOut();
+    std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s\n", Quoted(outcome.failedPath).c_str(), outcome.reason.c_str());
+    return kExitFailed;
+}
+
 int RunRip(const RipOptions& options) {
     std::vector<std::string> folders = FoldersFor(options);
     if (options.oneFile.empty() && SharedFolder(options, folders)) return kExitUsage;
@@ -205,11 +235,19 @@ int RunRip(const RipOptions& options) {
     if (options.roms.size() > 1 && !options.out.empty()) platform.CreateDirectory(options.out);
     int status = kExitOk;
     for (size_t i = 0; i < options.roms.size(); ++i) {
+        const std::string& rom = options.roms[i];
+        if (NeedsSampleSet(options, rom)) {
+            int ripped = RipSampleSet(platform, options, rom, folders[i]);
+            // A usage error (--decoder spec on an SPC) outranks a failure.
+            if (ripped != kExitOk && status != kExitUsage) status = ripped;
+            FreeAll();
+            continue;
+        }
         std::vector<ScannedRun> runs;
-        bool ok = LoadAndScan(platform, options.roms[i], runs);
+        bool ok = LoadAndScan(platform, rom, runs);
         if (ok) {
             ok = options.oneFile.empty() ? SaveEach(folders[i], options.clean)
-                                         : SaveOneFile(platform, options.roms[i], options.oneFile);
+                                         : SaveOneFile(platform, rom, options.oneFile);
             if (ReportNotStored(runs) != kExitOk) ok = false;
         }
         // One ROM that fails does not stop the others.
@@ -240,7 +278,14 @@ void AddRipCommand(CLI::App& cli, CommandAction& action) {
     out->excludes(oneFile);
     clean->excludes(oneFile);
     AddRipSettingOptions(*rip, options->settings);
-    rip->callback([options, &action]() {
+    AddSampleOptions(*rip, options->samples);
+    AddRipFormatOptions(*rip, options->samples);
+    rip->callback([options, rip, &action]() {
+        NoteGivenOptions(*rip, options->samples);
+        if (options->samples.brrFormat && !options->oneFile.empty())
+            throw CLI::ValidationError("--format brr", "writes one file per sample; it cannot go with --one-file");
+        if (options->samples.brrLoopHeader && !options->samples.brrFormat)
+            throw CLI::ValidationError("--brr-loop-header", "needs --format brr");
         if (!options->oneFile.empty() && options->roms.size() != 1)
             throw CLI::ValidationError("--one-file", "takes exactly one ROM");
         action = [options]() { return RunRip(*options); };

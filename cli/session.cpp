@@ -25,18 +25,6 @@ void CollectRun(uint32_t runStart, uint32_t runEnd, RunOutcome outcome) {
 
 }  // namespace
 
-uint32_t ScannedRun::Blocks() const { return BlocksInRun(start, end); }
-
-std::string ScannedRun::FileName() const { return Stored() ? std::to_string(slot + 1) + ".wav" : ""; }
-
-const char* ScannedRun::NotStoredReason() const {
-    switch (outcome) {
-    case RunOutcome::kTableFull: return "limit";
-    case RunOutcome::kNoMemory: return "memory";
-    default: return nullptr;
-    }
-}
-
 static std::string LoadFailureReason(const LoadResult& load) {
     switch (load.failure) {
     case LoadFailure::kEmpty: return "the file is empty";

@@ -8,7 +8,7 @@
 
 #include "cli/cli_platform.h"
 #include "core/app_state.h"
-#include "core/brr_decoder.h"
+#include "cli/scanned_run.h"
 
 // Exit codes of voxtrawl-cli.
 constexpr int kExitOk = 0;
@@ -25,24 +25,6 @@ struct RipSettings {
 void BeginSession(CliPlatform& platform, const RipSettings& settings);
 // Releases the ROM and samples and ends the output, as shutdown does.
 void EndSession(CliPlatform& platform);
-
-// A qualifying run of the scan, in image order: the one record that
-// list, report and rip share.
-struct ScannedRun {
-    uint32_t start;  // offset of the first block header
-    uint32_t end;    // offset of the end block header
-    bool loop;       // loop flag of the first block
-    RunOutcome outcome;
-    uint32_t slot;   // its sample table slot, when stored
-    uint32_t bytes;  // its PCM bytes, when stored
-
-    bool Stored() const { return outcome == RunOutcome::kStored; }
-    uint32_t Blocks() const;
-    // The file rip saves it as ("12.wav": slot 11); empty when not stored.
-    std::string FileName() const;
-    // Why it was not stored ("limit", "memory"); nullptr when it was.
-    const char* NotStoredReason() const;
-};
 
 // After a scan, says on stderr how many runs were not stored and why.
 // Returns kExitFailed when memory ran out for any, else kExitOk.

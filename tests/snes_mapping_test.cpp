@@ -81,7 +81,9 @@ TEST(SnesMappingTest, AddressesOfFileOffsets) {
         uint32_t bus = 0;
         bool mapped = SnesAddress(c.layout, c.offset, bus);
         EXPECT_EQ(mapped, c.expected != nullptr);
-        if (mapped && c.expected) EXPECT_EQ(FormatSnesAddress(bus), c.expected);
+        if (mapped && c.expected) {
+            EXPECT_EQ(FormatSnesAddress(bus), c.expected);
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include "output/brr_export.h"
 #include "output/wav_header.h"
 #include "output/wav_loop.h"
+#include "core/little_endian.h"
 #include "tests/test_support.h"
 
 namespace {

@@ -1,0 +1,128 @@
+#include "cli/sample_rows.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+std::string Hex(uint32_t offset, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%0*X", digits, static_cast<unsigned>(offset));
+    return text;
+}
+
+OrderedJson SnesAddressJson(const SampleSet& set, uint32_t dataOffset) {
+    uint32_t bus = 0;
+    if (set.isSpc || !SnesAddress(set.layout, dataOffset, bus)) return nullptr;
+    return FormatSnesAddress(bus);
+}
+
+OrderedJson MappingJson(const SampleSet& set) {
+    if (set.isSpc || set.layout.mapping == RomMapping::None) return nullptr;
+    return MappingName(set.layout.mapping);
+}
+
+const char* SourceName(DirectorySource source) {
+    switch (source) {
+    case DirectorySource::Register: return "register";
+    case DirectorySource::Code: return "code";
+    default: return "scan";
+    }
+}
+
+double Seconds(const SampleSet& set, const SetSample& sample, int32_t rate) {
+    return static_cast<double>(set.PcmBytes(sample)) / 2.0 / rate;
+}
+
+std::string SilentText(const SetSample& sample) { return sample.silent < 0 ? "-" : sample.silent ? "yes" : "no"; }
+
+}  // namespace
+
+void AddSetFields(const SampleSet& set, OrderedJson& listing) {
+    listing["decoder"] = set.decoder == DecoderKind::Chip ? "chip" : "spec";
+    listing["mapping"] = MappingJson(set);
+    listing["copierHeader"] = set.isSpc ? 0 : set.layout.copierHeader;
+    if (set.isSpc) {
+        bool found = set.directory.source != DirectorySource::Scan;
+        listing["directory"] = found ? OrderedJson(set.directory.address) : OrderedJson(nullptr);
+        listing["directorySource"] = SourceName(set.directory.source);
+    }
+}
+
+OrderedJson SampleJson(const SampleSet& set, const SetSample& sample, int32_t rate) {
+    bool hasPcm = set.isSpc || sample.stored;
+    OrderedJson row = {{"number", sample.number},
+                       {"start", sample.dataStart + set.fileBias},
+                       {"end", sample.DataEnd() + set.fileBias},
+                       {"blocks", sample.blocks},
+                       {"stored", hasPcm},
+                       {"bytes", hasPcm ? OrderedJson(set.PcmBytes(sample)) : OrderedJson(nullptr)},
+                       {"seconds", hasPcm ? OrderedJson(Seconds(set, sample, rate)) : OrderedJson(nullptr)},
+                       {"loop", sample.loop},
+                       {"silent", sample.silent < 0 ? OrderedJson(nullptr) : OrderedJson(sample.silent == 1)},
+                       {"snesStart", SnesAddressJson(set, sample.dataStart)},
+                       {"snesEnd", SnesAddressJson(set, sample.DataEnd())}};
+    if (!set.isSpc) {
+        // The file rip saves the run as, or why it was not kept.
+        row["file"] = sample.stored ? OrderedJson(std::to_string(sample.slot + 1) + ".wav") : OrderedJson(nullptr);
+        row["notStored"] = sample.notStored ? OrderedJson(sample.notStored) : OrderedJson(nullptr);
+    }
+    if (sample.fromDirectory) {
+        const SpcSample& spc = sample.spc;
+        row["index"] = spc.index;
+        row["aramStart"] = spc.start;
+        row["aramLoop"] = spc.LoopKnown() ? OrderedJson(spc.loopAddress) : OrderedJson(nullptr);
+        row["aramEnd"] = spc.end;
+        row["loopStartSample"] = spc.LoopKnown() ? OrderedJson(spc.LoopStartSample()) : OrderedJson(nullptr);
+        row["loopIsOffset"] = spc.loop == LoopKind::Offset;
+        row["sameAs"] = spc.sameAs < 0 ? OrderedJson(nullptr) : OrderedJson(spc.sameAs);
+    }
+    return row;
+}
+
+std::string SetHeadline(const SampleSet& set) {
+    std::string decoder = set.decoder == DecoderKind::Chip ? "chip" : "spec";
+    if (!set.isSpc) {
+        std::string mapping = set.layout.mapping == RomMapping::None ? "no SNES mapping detected"
+                                                                     : std::string("mapping ") + MappingName(set.layout.mapping);
+        std::string copier = set.layout.copierHeader ? ", 512-byte copier header" : "";
+        return "ROM, " + mapping + copier + ", decoder " + decoder;
+    }
+    if (set.directory.source == DirectorySource::Scan)
+        return "SPC, no sample directory found: audio RAM scanned like a ROM, decoder chip";
+    char address[8];
+    std::snprintf(address, sizeof address, "$%04X", static_cast<unsigned>(set.directory.address));
+    return std::string("SPC, sample directory at ") + address + " (from the " +
+           (set.directory.source == DirectorySource::Register ? "DIR register" : "driver's code") + "), " +
+           std::to_string(set.samples.size()) + " entries, decoder chip";
+}
+
+void PrintSetTable(const SampleSet& set, int32_t rate) {
+    std::printf("# %s\n", SetHeadline(set).c_str());
+    bool directory = set.isSpc && set.directory.source != DirectorySource::Scan;
+    std::printf("%5s  %-8s  %-8s  %6s  %9s  %8s  %4s  %6s", "#", "start", "end", "blocks", "PCM bytes", "seconds",
+                "loop", "silent");
+    if (directory) std::printf("  %3s  %-6s  %-6s  %-6s  %9s  %6s\n", "idx", "aram", "loop", "end", "loop from", "same");
+    else std::printf("  %-9s  %-9s\n", "SNES start", "SNES end");
+    for (const SetSample& sample : set.samples) {
+        bool hasPcm = set.isSpc || sample.stored;
+        std::string bytes = hasPcm ? std::to_string(set.PcmBytes(sample)) : "-";
+        std::printf("%5u  %-8s  %-8s  %6u  %9s  %8.3f  %4s  %6s", static_cast<unsigned>(sample.number),
+                    Hex(sample.dataStart + set.fileBias, 6).c_str(), Hex(sample.DataEnd() + set.fileBias, 6).c_str(),
+                    static_cast<unsigned>(sample.blocks), bytes.c_str(), Seconds(set, sample, rate),
+                    sample.loop ? "yes" : "no", SilentText(sample).c_str());
+        if (directory) {
+            const SpcSample& spc = sample.spc;
+            std::string loop = spc.LoopKnown() ? Hex(spc.loopAddress, 4) : sample.loop ? "?" : "-";
+            std::string from = spc.LoopKnown() ? std::to_string(spc.LoopStartSample()) + (spc.loop == LoopKind::Offset ? "*" : "") : "-";
+            std::string same = spc.sameAs < 0 ? "-" : Hex(static_cast<uint32_t>(spc.sameAs), 2);
+            std::printf("  %3s  %-6s  %-6s  %-6s  %9s  %6s\n", set.BaseName(sample).c_str(), Hex(spc.start, 4).c_str(),
+                        loop.c_str(), Hex(spc.end, 4).c_str(), from.c_str(), same.c_str());
+        } else {
+            OrderedJson start = SnesAddressJson(set, sample.dataStart);
+            OrderedJson end = SnesAddressJson(set, sample.DataEnd());
+            std::printf("  %-9s  %-9s\n", start.is_null() ? "-" : start.get<std::string>().c_str(),
+                        end.is_null() ? "-" : end.get<std::string>().c_str());
+        }
+    }
+}

@@ -1,0 +1,25 @@
+// The rows of list and the report: every sample of a set with its
+// offsets, size, loop, silence and addresses, as JSON or as a table.
+#pragma once
+
+#include <cstdint>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/sample_set.h"
+
+using OrderedJson = nlohmann::ordered_json;
+
+// decoder, mapping, copierHeader, and for SPCs directory and directorySource.
+void AddSetFields(const SampleSet& set, OrderedJson& listing);
+
+// One sample: number, start, end, blocks, stored, bytes, seconds, loop,
+// silent, snesStart, snesEnd, and for directory entries index, aramStart,
+// aramLoop, aramEnd, loopStartSample, loopIsOffset, sameAs.
+OrderedJson SampleJson(const SampleSet& set, const SetSample& sample, int32_t rate);
+
+// The listing's first line: what the input is and how it is read.
+std::string SetHeadline(const SampleSet& set);
+
+// The table of list.
+void PrintSetTable(const SampleSet& set, int32_t rate);
