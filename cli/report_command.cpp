@@ -6,12 +6,15 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <system_error>
+#include <cstring>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/paths.h"
 #include "cli/report_page.h"
 #include "cli/sample_rows.h"
+#include "cli/standard_output.h"
+#include "core/file_system.h"
 #include "output/wav_file.h"
 
 namespace fs = std::filesystem;
@@ -35,7 +38,10 @@ void CollectSamples(const SampleSet& set, int32_t rate, Report& report) {
     report.setFields.erase("decoder");
     std::map<uint32_t, uint64_t> offsetOfIndex;
     for (const SetSample& sample : set.samples) {
+        if (sample.notStored && std::string(sample.notStored) == "limit") ++report.notStoredLimit;
+        if (sample.notStored && std::string(sample.notStored) == "memory") ++report.notStoredMemory;
         if (!set.isSpc && !sample.stored) continue;
+        if (set.Saved(sample)) report.allInOneBytes += set.PcmBytes(sample);
         OrderedJson facts = SampleJson(set, sample, rate);
         for (const char* shown : {"number", "start", "end", "blocks", "stored", "bytes", "seconds", "loop"})
             facts.erase(shown);
@@ -60,27 +66,26 @@ std::string DefaultPagePath(const std::string& rom) {
     return path.replace_extension(".html").string();
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    return fs::equivalent(a, b, error);
-}
-
-bool WritePage(const std::string& path, const std::string& page) {
-    std::FILE* file = OpenForWrite(path);
-    if (!file) return false;
-    bool ok = WriteAll(file, page.data(), page.size());
-    ok = CloseWritten(file) && ok;
-    if (!ok) RemoveIncompleteFile(path);
-    return ok;
+// Writes the page whole or not at all; returns 0 or the errno of the failure.
+int WritePage(const std::string& path, const std::string& page) {
+    OutputFile file;
+    if (int error = OpenOutput(path, file)) return error;
+    if (!WriteOutput(file, page.data(), page.size())) {
+        int error = file.error;
+        AbandonOutput(file);
+        return error;
+    }
+    return FinishOutput(file);
 }
 
 int RunReport(const ReportOptions& options) {
     std::string pagePath = options.out.empty() ? DefaultPagePath(options.rom) : options.out;
     if (SameFile(pagePath, options.rom)) {
-        std::fprintf(stderr, "voxtrawl-cli: %s is the ROM itself; choose another file with -o.\n", pagePath.c_str());
+        std::fprintf(stderr, "voxtrawl-cli: %s is the ROM itself (or a link to it); choose another file with -o.\n",
+                     Quoted(pagePath).c_str());
         return kExitUsage;
     }
-    CliPlatform platform(false);
+    CliPlatform platform(nullptr);
     BeginSession(platform, options.settings);
     // The image stays loaded for its blocks; the scan's PCM is let go as
     // it is made, so the report holds the image and the page only.
@@ -90,26 +95,28 @@ int RunReport(const ReportOptions& options) {
     report.romPath = options.rom;
     report.rate = RateFor(set.isSpc, options.samples, options.settings.rate);
     report.minRunBytes = options.settings.minRun;
-    std::error_code error;
-    report.romSize = fs::file_size(options.rom, error);
+    // A scan that finds nothing unloads the ROM: ask the file for its size.
+    FileInfo info;
+    if (status == kExitOk && StatFile(options.rom, info) == 0) report.romSize = info.size;
     std::string page;
     size_t sampleCount = 0;
     if (status == kExitOk) {
         CollectSamples(set, report.rate, report);
-        set = SampleSet();
         page = BuildReportPage(report);
         sampleCount = report.samples.size();
         report = Report();
     }
+    bool memoryDropped = set.memoryDropped;
+    set = SampleSet();
     EndSession(platform);
     if (status != kExitOk) return status;
 
-    if (!WritePage(pagePath, page)) {
-        std::fprintf(stderr, "voxtrawl-cli: can't write %s.\n", pagePath.c_str());
+    if (int error = WritePage(pagePath, page)) {
+        std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s\n", Quoted(pagePath).c_str(), std::strerror(error));
         return kExitFailed;
     }
-    std::printf("Wrote %s with %u samples.\n", pagePath.c_str(), static_cast<unsigned>(sampleCount));
-    return kExitOk;
+    PrintOut("Wrote %s with %u samples.\n", pagePath.c_str(), static_cast<unsigned>(sampleCount));
+    return memoryDropped ? kExitFailed : kExitOk;
 }
 
 }  // namespace
@@ -119,7 +126,8 @@ void AddReportCommand(CLI::App& cli, CommandAction& action) {
     CLI::App* report = cli.add_subcommand(
         "report", "Write one HTML page to see, hear and download the samples a rip finds (no network needed).");
     report->add_option("ROM", options->rom, "ROM image file")->required();
-    report->add_option("-o,--out", options->out, "The page to write (default: the ROM's path with .html)");
+    report->add_option("-o,--out", options->out, "The page to write (default: the ROM's path with .html)")
+        ->check(NotEmpty());
     AddRipSettingOptions(*report, options->settings);
     AddSampleOptions(*report, options->samples);
     report->callback([options, report, &action]() {

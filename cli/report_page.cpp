@@ -7,6 +7,7 @@
 #include "report_page_text.h"  // generated from report_page.{html,css,js}
 #include "core/app_state.h"
 #include "core/brr_block.h"
+#include "output/wav_header.h"
 
 namespace {
 
@@ -79,6 +80,7 @@ Json PageData(const Report& report, const std::string& romName) {
                     {"brrOffset", sample.brrOffset},
                     {"specBytes", sample.specBytes},
                     {"name", sample.name},
+                    {"file", sample.saved ? Json(sample.name + ".wav") : Json(nullptr)},
                     {"saved", sample.saved}};
         for (const auto& fact : sample.facts.items()) row[fact.key()] = fact.value();
         samples.push_back(row);
@@ -88,7 +90,13 @@ Json PageData(const Report& report, const std::string& romName) {
                  {"rates", std::vector<int32_t>(kRates, kRates + kRateCount)},
                  {"minRunBytes", report.minRunBytes},
                  {"runsFound", report.runsFound},
+                 {"notStoredLimit", report.notStoredLimit},
+                 {"notStoredMemory", report.notStoredMemory},
                  {"maxSamples", kMaxSamples},
+                 // One WAVE file cannot describe more; the page then offers no
+                 // "all samples" download.
+                 {"allInOneBytes", report.allInOneBytes},
+                 {"allInOneFits", FitsOneWavFile(report.allInOneBytes)},
                  {"isSpc", report.isSpc},
                  {"decoder", report.decoder}};
     for (const auto& field : report.setFields.items()) data[field.key()] = field.value();

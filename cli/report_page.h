@@ -26,6 +26,9 @@ struct Report {
     int32_t rate = 0;
     int32_t minRunBytes = 0;
     uint32_t runsFound = 0;  // qualifying runs, stored or not
+    uint32_t notStoredLimit = 0;   // runs past the sample table's size
+    uint32_t notStoredMemory = 0;  // runs that memory could not be found for
+    uint64_t allInOneBytes = 0;    // PCM of all saved samples by the initial decoder
     bool isSpc = false;
     std::string decoder = "spec";  // the decoder the page starts with
     nlohmann::ordered_json setFields = nlohmann::ordered_json::object();  // mapping, directory, ...

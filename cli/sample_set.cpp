@@ -20,27 +20,8 @@ constexpr int32_t kChipRate = 32000;
 // The scan of an SPC's audio RAM reports its runs through a plain function.
 std::vector<ScannedRun>* aramRuns = nullptr;
 
-void CollectAramRun(uint32_t runStart, uint32_t runEnd, bool stored) {
-    aramRuns->push_back({runStart, runEnd, (app.romData[runStart] & kLoopFlag) != 0, stored, 0});
-}
-
-// A lean scan notes each stored sample and releases it at once. The slot
-// stays empty, which the release operations accept.
-std::vector<ScannedRun>* leanRuns = nullptr;
-std::vector<ReleasedRun>* leanFacts = nullptr;
-
-void CollectAndRelease(uint32_t runStart, uint32_t runEnd, bool stored) {
-    uint32_t slot = app.sampleCount - 1;
-    leanRuns->push_back({runStart, runEnd, (app.romData[runStart] & kLoopFlag) != 0, stored, slot});
-    ReleasedRun facts{0, -1};
-    if (stored) {
-        facts.bytes = app.sampleBytes[slot];
-        facts.silent = IsSilent(app.sampleData[slot], facts.bytes / 2) ? 1 : 0;
-        FreeBlock(app.sampleData[slot]);
-        app.sampleData[slot] = nullptr;
-        app.sampleBytes[slot] = 0;
-    }
-    leanFacts->push_back(facts);
+void CollectAramRun(uint32_t runStart, uint32_t runEnd, RunOutcome outcome) {
+    aramRuns->push_back({runStart, runEnd, (app.romData[runStart] & kLoopFlag) != 0, outcome, 0, 0});
 }
 
 bool ReadWhole(const std::string& path, std::vector<uint8_t>& bytes, std::string& reason) {
@@ -149,7 +130,8 @@ std::vector<uint8_t> SampleSet::Blocks(const SetSample& sample) const {
 }
 
 std::string SampleSet::BaseName(const SetSample& sample) const {
-    if (!sample.fromDirectory) return std::to_string(sample.number);
+    // ROM files are numbered by table slot, as the ripper saves them.
+    if (!sample.fromDirectory) return std::to_string(isSpc ? sample.number : sample.slot + 1);
     char name[8];
     std::snprintf(name, sizeof name, "%02X", static_cast<unsigned>(sample.spc.index));
     return name;
@@ -223,12 +205,15 @@ void BuildRomSet(const std::string& path, const std::vector<ScannedRun>& runs, c
         sample.dataStart = run.start;
         sample.blocks = BlocksInRun(run.start, run.end);
         sample.loop = run.loop;
-        sample.stored = run.stored;
+        sample.stored = run.Stored();
         sample.slot = run.slot;
-        sample.specBytes = run.stored && set.tableKept ? app.sampleBytes[run.slot] : 0;
+        sample.notStored = run.NotStoredReason();
+        sample.specBytes = run.Stored() ? run.bytes : 0;
         // The table keeps what the scan stored; chip PCM of a run it did
         // not keep is never saved, so it is not looked at either.
         if (sample.stored && set.Decode(sample, pcm)) sample.silent = IsSilent(pcm.data(), pcm.size()) ? 1 : 0;
+        // A lean scan noted the specified decoder's silence before letting go.
+        if (sample.stored && !set.tableKept && set.decoder == DecoderKind::Spec) sample.silent = run.silent;
         set.samples.push_back(sample);
     }
 }
@@ -258,25 +243,9 @@ int OpenInput(CliPlatform& platform, const std::string& path, const SampleOption
         return kExitOk;
     }
     std::vector<ScannedRun> runs;
-    if (keepPcm) {
-        if (!LoadAndScanRuns(platform, path, runs)) return kExitFailed;
-        BuildRomSet(path, runs, options, set);
-        return kExitOk;
-    }
-    std::vector<ReleasedRun> facts;
-    leanRuns = &runs;
-    leanFacts = &facts;
-    SetRunObserver(CollectAndRelease);
-    bool loaded = LoadAndScan(platform, path);
-    SetRunObserver(nullptr);
-    leanRuns = nullptr;
-    leanFacts = nullptr;
-    if (!loaded) return kExitFailed;
-    set.tableKept = false;
+    if (!LoadAndScan(platform, path, runs, keepPcm)) return kExitFailed;
+    set.tableKept = keepPcm;
     BuildRomSet(path, runs, options, set);
-    for (size_t i = 0; i < set.samples.size(); ++i) {
-        set.samples[i].specBytes = facts[i].bytes;
-        if (set.decoder == DecoderKind::Spec) set.samples[i].silent = facts[i].silent;
-    }
+    set.memoryDropped = ReportNotStored(runs) != kExitOk;
     return kExitOk;
 }

@@ -47,7 +47,8 @@ struct SetSample {
     bool loop;            // ROM: first block's loop flag; SPC: end block's
     bool stored;          // a ROM run the sample table kept
     uint32_t slot;        // its table slot, when stored
-    uint32_t specBytes;   // PCM bytes the table holds for it, when stored
+    const char* notStored = nullptr;  // ROM run not kept: "limit" or "memory"
+    uint32_t specBytes = 0;  // PCM bytes the scan stored for it
     int silent = -1;      // 1 all-zero PCM, 0 not, -1 unknown (not decoded)
     bool fromDirectory = false;
     SpcSample spc{};      // when fromDirectory
@@ -57,6 +58,7 @@ struct SetSample {
 
 struct SampleSet {
     std::string path;
+    bool memoryDropped = false;  // a ROM run was not kept for lack of memory (exit 1)
     bool isSpc = false;
     DecoderKind decoder = DecoderKind::Spec;
     RomLayout layout;                 // ROMs only
@@ -95,12 +97,6 @@ bool LoadSpcSet(CliPlatform& platform, const std::string& path, SampleSet& set, 
 // stored run once to know whether it is silent.
 void BuildRomSet(const std::string& path, const std::vector<ScannedRun>& runs, const SampleOptions& options,
                  SampleSet& set);
-
-// What a lean scan keeps of each stored run: its size and silence.
-struct ReleasedRun {
-    uint32_t bytes;
-    int silent;
-};
 
 // The silent flags of an SPC set.
 void MarkSilent(SampleSet& set);

@@ -1,6 +1,14 @@
 #include "cli/session.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "cli/paths.h"
 #include "core/brr_block.h"
+#include "core/brr_chip_decoder.h"
+#include "core/memory.h"
+#include "core/rom_loader.h"
 #include "core/scanner.h"
 #include "res/resource.h"
 
@@ -9,13 +17,52 @@ namespace {
 // The scanner reports runs through a plain function; the list being
 // filled lives here meanwhile.
 std::vector<ScannedRun>* runsInProgress = nullptr;
+bool releasePcm = false;
 
-void CollectRun(uint32_t runStart, uint32_t runEnd, bool stored) {
+void CollectRun(uint32_t runStart, uint32_t runEnd, RunOutcome outcome) {
     bool loop = (app.romData[runStart] & kLoopFlag) != 0;
-    runsInProgress->push_back({runStart, runEnd, loop, stored, app.sampleCount - 1});
+    bool stored = outcome == RunOutcome::kStored;
+    uint32_t slot = stored ? app.sampleCount - 1 : 0;
+    runsInProgress->push_back({runStart, runEnd, loop, outcome, slot, stored ? app.sampleBytes[slot] : 0});
+    if (!releasePcm || !stored) return;
+    // The slot stays empty, which the release operations accept.
+    ScannedRun& run = runsInProgress->back();
+    run.silent = IsSilent(app.sampleData[slot], run.bytes / 2) ? 1 : 0;
+    FreeBlock(app.sampleData[slot]);
+    app.sampleData[slot] = nullptr;
+    app.sampleBytes[slot] = 0;
 }
 
 }  // namespace
+
+static std::string LoadFailureReason(const LoadResult& load) {
+    switch (load.failure) {
+    case LoadFailure::kEmpty: return "the file is empty";
+    case LoadFailure::kNotRegular: return "not a regular file";
+    case LoadFailure::kTooBig: return "2 GiB or larger";
+    case LoadFailure::kShortRead: return "the file ended before its size";
+    case LoadFailure::kCancelled: return "no file given";
+    default: return std::strerror(load.error ? load.error : EIO);
+    }
+}
+
+int ReportNotStored(const std::vector<ScannedRun>& runs) {
+    unsigned limit = 0;
+    unsigned memory = 0;
+    for (const ScannedRun& run : runs) {
+        if (run.outcome == RunOutcome::kTableFull) ++limit;
+        if (run.outcome == RunOutcome::kNoMemory) ++memory;
+    }
+    if (memory > 0)
+        std::fprintf(stderr, "voxtrawl-cli: %u %s not stored: there was not enough memory to decode %s.\n", memory,
+                     memory == 1 ? "run was" : "runs were", memory == 1 ? "it" : "them");
+    if (limit > 0)
+        std::fprintf(stderr,
+                     "voxtrawl-cli: %u qualifying %s not stored: a rip keeps %u samples at most; a higher "
+                     "--min-run finds fewer runs.\n",
+                     limit, limit == 1 ? "run was" : "runs were", kMaxSamples);
+    return memory > 0 ? kExitFailed : kExitOk;
+}
 
 void BeginSession(CliPlatform& platform, const RipSettings& settings) {
     SetPlatform(&platform);
@@ -28,20 +75,20 @@ void EndSession(CliPlatform& platform) {
     platform.Finish();
 }
 
-bool LoadAndScan(CliPlatform& platform, const std::string& romPath) {
-    // Every way a load can fail shows a box; a load that works shows none.
-    size_t boxesBefore = platform.BoxesShown();
+bool LoadAndScan(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs, bool keepPcm) {
+    runsInProgress = &runs;
+    releasePcm = !keepPcm;
+    SetRunObserver(CollectRun);
     app.cmdlineLoad = 1;
     app.cmdlinePath = romPath;
-    platform.Run(IDM_LOAD_AND_RIP);
-    return platform.BoxesShown() == boxesBefore;
-}
-
-bool LoadAndScanRuns(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs) {
-    runsInProgress = &runs;
-    SetRunObserver(CollectRun);
-    bool loaded = LoadAndScan(platform, romPath);
+    LoadResult load = LoadAndRip();
+    platform.RunUntilIdle();  // the posted Rip, then the scan
     SetRunObserver(nullptr);
     runsInProgress = nullptr;
-    return loaded;
+    releasePcm = false;
+    if (!load.Loaded()) {
+        platform.Finish();
+        std::fprintf(stderr, "voxtrawl-cli: cannot read %s: %s\n", Quoted(romPath).c_str(), LoadFailureReason(load).c_str());
+    }
+    return load.Loaded();
 }

@@ -10,9 +10,9 @@
 #include <nlohmann/json.hpp>
 
 #include "core/brr_chip_decoder.h"
+#include "core/little_endian.h"
 #include "tests/cli_runner.h"
 #include "tests/spc_builder.h"
-#include "core/little_endian.h"
 #include "tests/test_support.h"
 
 namespace fs = std::filesystem;
@@ -57,12 +57,11 @@ protected:
         return nlohmann::json::parse(result.out);
     }
     Bytes Read(const std::string& name) { return ReadWholeFile(work + "/" + name); }
-    bool Exists(const std::string& name) { return fs::exists(work + "/" + name); }
 };
 
 std::vector<int16_t> Pcm(const Bytes& wav, size_t from, size_t count) {
     std::vector<int16_t> pcm;
-    for (size_t i = 0; i < count; ++i) pcm.push_back(static_cast<int16_t>(wav[from + 2 * i] | wav[from + 2 * i + 1] << 8));
+    for (size_t i = 0; i < count; ++i) pcm.push_back(static_cast<int16_t>(GetLe16(wav.data() + from + 2 * i)));
     return pcm;
 }
 
@@ -99,9 +98,9 @@ TEST_F(SampleCliTest, SpcRipWritesEachDistinctSampleWithItsLoop) {
     std::string song = Put("song.spc", spc.file);
     CliResult result = Run({"rip", song, "--out", "out"});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_TRUE(Exists("out/00.wav"));
-    EXPECT_TRUE(Exists("out/02.wav"));
-    EXPECT_FALSE(Exists("out/03.wav"));  // the same as 01
+    EXPECT_TRUE(fs::exists(work + "/out/00.wav"));
+    EXPECT_TRUE(fs::exists(work + "/out/02.wav"));
+    EXPECT_FALSE(fs::exists(work + "/out/03.wav"));  // the same as 01
     Bytes wav = Read("out/01.wav");
     const uint32_t frames = 10 * 16;
     ASSERT_EQ(wav.size(), 44 + frames * 2 + 68);
@@ -163,7 +162,7 @@ TEST_F(SampleCliTest, SpcRefusalsAndShortFiles) {
     CliResult shortFile = Run({"rip", Put("cut.spc", cut)});
     EXPECT_EQ(shortFile.status, 1);
     EXPECT_NE(shortFile.err.find("cut.spc"), std::string::npos) << shortFile.err;
-    EXPECT_FALSE(Exists("cut"));
+    EXPECT_FALSE(fs::exists(work + "/cut"));
 }
 
 TEST_F(SampleCliTest, BrrExportWithAndWithoutTheLoopHeader) {
@@ -192,9 +191,9 @@ TEST_F(SampleCliTest, ChipDecoderAndSkippedSilenceOnARom) {
 
     CliResult rip = Run({"rip", rom, "--min-run", "0", "--decoder", "chip", "--skip-silent", "--out", "out"});
     ASSERT_EQ(rip.status, 0) << rip.err;
-    EXPECT_TRUE(Exists("out/1.wav"));
-    EXPECT_FALSE(Exists("out/2.wav"));
-    EXPECT_TRUE(Exists("out/3.wav"));
+    EXPECT_TRUE(fs::exists(work + "/out/1.wav"));
+    EXPECT_FALSE(fs::exists(work + "/out/2.wav"));
+    EXPECT_TRUE(fs::exists(work + "/out/3.wav"));
     Bytes wav = Read("out/3.wav");
     ASSERT_EQ(wav.size(), 44 + 8 * 32u);
     Bytes run = MakeRun(8, 0x84, 0x85, 0x21);
@@ -207,7 +206,7 @@ TEST_F(SampleCliTest, ChipDecoderAndSkippedSilenceOnARom) {
     ASSERT_EQ(Run({"rip", rom, "--min-run", "0", "--skip-silent", "--out", "some"}).status, 0);
     EXPECT_EQ(Read("some/1.wav"), Read("all/1.wav"));
     EXPECT_EQ(Read("some/3.wav"), Read("all/3.wav"));
-    EXPECT_FALSE(Exists("some/2.wav"));
+    EXPECT_FALSE(fs::exists(work + "/some/2.wav"));
 }
 
 TEST_F(SampleCliTest, SnesAddressesFromTheDetectedOrForcedMapping) {
