@@ -209,6 +209,22 @@ TEST_F(SampleCliTest, ChipDecoderAndSkippedSilenceOnARom) {
     EXPECT_FALSE(fs::exists(work + "/some/2.wav"));
 }
 
+TEST_F(SampleCliTest, AnEndBlockCutOffByTheImageEndReadsAsZeros) {
+    // The end block's header is the image's last byte: a run the scan
+    // finds, whose end block data lies beyond the file.
+    Bytes rom = MakeRun(8, 0x84, 0x85, 0x21);
+    rom.resize(rom.size() - 8);
+    std::string name = Put("cut.sfc", rom);
+    ASSERT_EQ(Run({"rip", name, "--min-run", "0", "--format", "brr", "--out", "brr"}).status, 0);
+    Bytes whole = rom;
+    whole.resize(rom.size() + 8, 0);
+    EXPECT_EQ(Read("brr/1.brr"), whole);
+    ASSERT_EQ(Run({"rip", name, "--min-run", "0", "--decoder", "chip", "--out", "wav"}).status, 0);
+    std::vector<int16_t> expected(8 * 16);
+    DecodeBrrChip(whole.data(), 8, expected.data());
+    EXPECT_EQ(Pcm(Read("wav/1.wav"), 44, 8 * 16), expected);
+}
+
 TEST_F(SampleCliTest, SnesAddressesFromTheDetectedOrForcedMapping) {
     Bytes demo = ReadWholeFile(VOXTRAWL_SOURCE_DIR "/assets/demo.sfc");
     nlohmann::json detected = ListJson({Put("demo.sfc", demo)});
