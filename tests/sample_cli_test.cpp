@@ -91,6 +91,8 @@ TEST_F(SampleCliTest, SpcListingFollowsTheDirectory) {
     EXPECT_EQ(samples[3]["sameAs"], 1);
     EXPECT_TRUE(samples[1]["sameAs"].is_null());
     EXPECT_EQ(samples[3]["index"], 3);
+    EXPECT_EQ(samples[1]["file"], "01.wav");
+    EXPECT_EQ(samples[3]["file"], "01.wav");  // sounds from the entry it repeats
 }
 
 TEST_F(SampleCliTest, SpcRipWritesEachDistinctSampleWithItsLoop) {
