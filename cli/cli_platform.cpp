@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "cli/standard_output.h"
 #include "core/platform.h"
 
 namespace {
@@ -19,22 +20,15 @@ std::string WithoutCarriageReturns(const char* text) {
 
 }  // namespace
 
-CliPlatform::CliPlatform(bool echoLog) : echoLog(echoLog), drawBar(isatty(STDERR_FILENO) == 1) {}
+CliPlatform::CliPlatform(std::FILE* logTo) : logTo(logTo), drawBar(isatty(STDERR_FILENO) == 1) {}
 
 void CliPlatform::Finish() {
     EraseBar();
-    std::fflush(stdout);
-}
-
-bool CliPlatform::LoggedSince(size_t from, const std::string& prefix) const {
-    for (size_t i = from; i < logged.size(); ++i)
-        if (logged[i].compare(0, prefix.size(), prefix) == 0) return true;
-    return false;
+    FlushOut();
 }
 
 void CliPlatform::LogAppended(const char* text) {
-    logged.emplace_back(text);
-    if (!echoLog) return;
+    if (!logTo) return;
     std::string line = WithoutCarriageReturns(text);
     size_t from = 0;
     // Every message opens with a line break: the first one would leave an
@@ -44,18 +38,22 @@ void CliPlatform::LogAppended(const char* text) {
     printedAny = true;
     if (from == line.size()) return;
     EraseBar();
-    std::fwrite(line.data() + from, 1, line.size() - from, stdout);
     breakPrinted = line.back() != '\n';
-    if (breakPrinted) std::fputc('\n', stdout);
-    std::fflush(stdout);
+    if (breakPrinted) line += '\n';
+    if (logTo == stdout) {
+        WriteOut(line.data() + from, line.size() - from);
+        FlushOut();
+    } else {
+        std::fwrite(line.data() + from, 1, line.size() - from, logTo);
+        std::fflush(logTo);
+    }
 }
 
 int CliPlatform::MessageBox(bool /*owned*/, const char* caption, unsigned type, const char* text) {
-    ++boxesShown;
     EraseBar();
     std::string body = text;
     while (!body.empty() && body.back() == '\n') body.pop_back();
-    std::fflush(stdout);
+    FlushOut();
     std::fprintf(stderr, "%s: %s\n", caption, body.c_str());
     // Nobody is there to press Retry: give up on the file, or acknowledge.
     return type == kMbRetryCancelStop ? kIdCancel : kIdOk;
@@ -82,7 +80,7 @@ bool CliPlatform::ChooseWavToSave(const char* /*title*/, std::string& path) {
 void CliPlatform::DrawBar() {
     if (!drawBar) return;
     int filled = static_cast<int>(progress) * kBarWidth / 100;
-    std::fflush(stdout);
+    FlushOut();
     std::fprintf(stderr, "\r[%s%s] %3u%%", std::string(filled, '#').c_str(),
                  std::string(kBarWidth - filled, ' ').c_str(), progress);
     std::fflush(stderr);

@@ -1,32 +1,25 @@
 // The headless platform as a terminal program sees it: the log goes to
-// stdout, message boxes to stderr (answered at once, so nothing waits for
-// input), and the progress bar is drawn on stderr when it is a terminal.
+// stdout, or to stderr when stdout carries data; message boxes go to
+// stderr (answered at once, so nothing waits for input), and the progress
+// bar is drawn on stderr when it is a terminal.
 #pragma once
 
-#include <cstddef>
+#include <cstdio>
 #include <string>
-#include <vector>
 
 #include "ui/headless/headless_platform.h"
 
 class CliPlatform : public HeadlessPlatform {
 public:
-    // echoLog: print every log text on stdout (rip does; list keeps stdout
-    // for its table).
-    explicit CliPlatform(bool echoLog);
+    // logTo: stdout or stderr, where every log text is printed; nullptr
+    // prints none (list and report keep their stdout for themselves).
+    explicit CliPlatform(std::FILE* logTo);
 
     // The answer of the save dialog; empty answers Cancel.
     std::string saveAnswer;
 
     // Removes the progress bar and flushes the log output.
     void Finish();
-
-    // Every text appended to the log, in order.
-    const std::vector<std::string>& Logged() const { return logged; }
-    // Whether a text appended at index from or later begins with prefix.
-    bool LoggedSince(size_t from, const std::string& prefix) const;
-    // Message boxes shown so far; every failed load shows one.
-    size_t BoxesShown() const { return boxesShown; }
 
     void LogAppended(const char* text) override;
     int MessageBox(bool owned, const char* caption, unsigned type, const char* text) override;
@@ -40,7 +33,7 @@ private:
     void DrawBar();
     void EraseBar();
 
-    bool echoLog;
+    std::FILE* logTo;
     bool drawBar;
     bool barShown = false;
     bool printedAny = false;
@@ -48,6 +41,4 @@ private:
     // a line shows as soon as it is logged; the next message's leading
     // break is that one.
     bool breakPrinted = false;
-    size_t boxesShown = 0;
-    std::vector<std::string> logged;
 };

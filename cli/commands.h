@@ -13,6 +13,8 @@ using CommandAction = std::function<int()>;
 
 // --rate and --min-run, shared by every subcommand that rips.
 void AddRipSettingOptions(CLI::App& command, RipSettings& settings);
+// Refuses an empty path.
+CLI::Validator NotEmpty();
 
 void AddRipCommand(CLI::App& cli, CommandAction& action);
 void AddListCommand(CLI::App& cli, CommandAction& action);

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/commands.h"
+#include "cli/standard_output.h"
 #include "cli/sample_rows.h"
 
 namespace {
@@ -26,12 +27,13 @@ void PrintJson(const ListOptions& options, const SampleSet& set, int32_t rate) {
     OrderedJson listing = {{"rom", options.rom}, {"rate", rate}, {"minRunBytes", options.settings.minRun}};
     AddSetFields(set, listing);
     listing["samples"] = samples;
-    std::cout << listing.dump(2) << '\n';
+    // File names need not be UTF-8; each byte that is not becomes U+FFFD.
+    WriteOut(listing.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + '\n');
 }
 
 int RunList(const ListOptions& options) {
     // stdout carries the listing alone; boxes still go to stderr.
-    CliPlatform platform(false);
+    CliPlatform platform(nullptr);
     BeginSession(platform, options.settings);
     SampleSet set;
     int status = OpenInput(platform, options.rom, options.samples, set);
@@ -40,7 +42,7 @@ int RunList(const ListOptions& options) {
     if (status == kExitOk && options.json) PrintJson(options, set, rate);
     else if (status == kExitOk) PrintSetTable(set, rate);
     EndSession(platform);
-    return status;
+    return status == kExitOk && set.memoryDropped ? kExitFailed : status;
 }
 
 }  // namespace

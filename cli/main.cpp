@@ -1,34 +1,33 @@
 // voxtrawl-cli: the ripper without a window. Parses the command line and
 // runs the chosen subcommand.
-#include <cstdint>
 #include <cstdio>
-#include <limits>
+#include <cstring>
 
 #include "cli/commands.h"
+#include "cli/interrupt.h"
+#include "cli/paths.h"
+#include "cli/standard_output.h"
 
 namespace {
 
 const char kUsage[] =
     "Usage:\n"
-    "  voxtrawl-cli rip ROM... [--out DIR] [--rate HZ] [--min-run BYTES]\n"
-    "  voxtrawl-cli rip ROM --one-file FILE [--rate HZ] [--min-run BYTES]\n"
+    "  voxtrawl-cli rip ROM... [--out DIR] [--clean] [--rate HZ] [--min-run BYTES]\n"
+    "  voxtrawl-cli rip ROM --one-file FILE|- [--rate HZ] [--min-run BYTES]\n"
     "  voxtrawl-cli list ROM [--json] [--rate HZ] [--min-run BYTES]\n"
     "  voxtrawl-cli report ROM [-o FILE.html] [--rate HZ] [--min-run BYTES]\n"
     "Run 'voxtrawl-cli --help' or 'voxtrawl-cli COMMAND --help' for more.\n";
 
-}  // namespace
-
-void AddRipSettingOptions(CLI::App& command, RipSettings& settings) {
-    command.add_option("-r,--rate", settings.rate, "Sample rate written into the WAVE headers, in Hz")
-        ->capture_default_str()
-        ->check(CLI::Range(1, std::numeric_limits<int32_t>::max()));
-    command
-        .add_option("-m,--min-run", settings.minRun,
-                    "Minimum span of a run in bytes (first to end block header) for it to count as a sample")
-        ->capture_default_str();
+bool IsCommand(CLI::App& cli, const char* word) {
+    for (CLI::App* command : cli.get_subcommands(std::function<bool(CLI::App*)>()))
+        if (command->get_name() == word) return true;
+    return false;
 }
 
+}  // namespace
+
 int main(int argc, char** argv) {
+    InstallInterruptCleanup();
     CLI::App cli{"Finds BRR sound samples in SNES ROM images and saves them as WAVE files.", "voxtrawl-cli"};
     cli.set_version_flag("--version", "voxtrawl-cli " VOXTRAWL_VERSION);
     cli.require_subcommand(1);
@@ -36,6 +35,12 @@ int main(int argc, char** argv) {
     AddRipCommand(cli, action);
     AddListCommand(cli, action);
     AddReportCommand(cli, action);
+    // A first word that is neither an option nor a command gets named,
+    // rather than the parser's "a subcommand is required".
+    if (argc > 1 && argv[1][0] != '-' && !IsCommand(cli, argv[1])) {
+        std::fprintf(stderr, "voxtrawl-cli: unknown command '%s'\n%s", ShownText(argv[1]).c_str(), kUsage);
+        return kExitUsage;
+    }
     try {
         cli.parse(argc, argv);
     } catch (const CLI::Success& done) {
@@ -44,5 +49,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "voxtrawl-cli: %s\n%s", error.what(), kUsage);
         return kExitUsage;
     }
-    return action();
+    int status = action();
+    if (int error = FinishOut()) {
+        std::fprintf(stderr, "voxtrawl-cli: cannot write to standard output: %s\n", std::strerror(error));
+        if (status == kExitOk) status = kExitFailed;
+    }
+    return status;
 }

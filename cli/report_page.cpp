@@ -7,6 +7,7 @@
 #include "report_page_text.h"  // generated from report_page.{html,css,js}
 #include "core/app_state.h"
 #include "core/brr_block.h"
+#include "output/wav_header.h"
 
 namespace {
 
@@ -72,21 +73,32 @@ std::string ValidUtf8(const std::string& text) {
 Json PageData(const Report& report, const std::string& romName) {
     Json samples = Json::array();
     uint64_t offset = 0;
-    for (const ReportSample& sample : report.samples) {
-        samples.push_back({{"start", sample.start},
-                           {"end", sample.end},
-                           {"blocks", BlocksInRun(sample.start, sample.end)},
-                           {"loop", sample.loop},
+    uint32_t notStoredLimit = 0, notStoredMemory = 0;
+    for (const ScannedRun& run : report.runs) {
+        if (run.outcome == RunOutcome::kTableFull) ++notStoredLimit;
+        if (run.outcome == RunOutcome::kNoMemory) ++notStoredMemory;
+        if (!run.Stored()) continue;
+        samples.push_back({{"start", run.start},
+                           {"end", run.end},
+                           {"blocks", run.Blocks()},
+                           {"loop", run.loop},
+                           {"file", run.FileName()},
                            {"offset", offset},
-                           {"bytes", sample.bytes}});
-        offset += sample.bytes;
+                           {"bytes", run.bytes}});
+        offset += run.bytes;
     }
     return {{"rom", {{"name", romName}, {"path", report.romPath}, {"size", report.romSize}}},
             {"rate", report.rate},
             {"rates", std::vector<int32_t>(kRates, kRates + kRateCount)},
             {"minRunBytes", report.minRunBytes},
-            {"runsFound", report.runsFound},
+            {"runsFound", report.runs.size()},
+            {"notStoredLimit", notStoredLimit},
+            {"notStoredMemory", notStoredMemory},
             {"maxSamples", kMaxSamples},
+            // One WAVE file cannot describe more; the page then offers no
+            // "all samples" download.
+            {"allInOneBytes", offset},
+            {"allInOneFits", FitsOneWavFile(offset)},
             {"samples", samples}};
 }
 

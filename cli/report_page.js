@@ -90,12 +90,21 @@
     setText('start-rate', `${grouped(data.rate)} Hz`);
     setText('runs-found', grouped(data.runsFound));
     setText('samples-stored', grouped(samples.length));
-    const dropped = data.runsFound - samples.length;
-    if (dropped > 0) {
+    const runs = (n) => `${grouped(n)} qualifying ${n === 1 ? 'run was' : 'runs were'} not stored`;
+    const notes = [];
+    if (data.notStoredMemory > 0) notes.push(`${runs(data.notStoredMemory)} (not enough memory to decode).`);
+    if (data.notStoredLimit > 0) {
+      notes.push(`${runs(data.notStoredLimit)} (a rip keeps ${grouped(data.maxSamples)} samples at most; ` +
+        'a higher minimum run finds fewer).');
+    }
+    if (!data.allInOneFits) {
+      notes.push(`The samples hold ${sizeText(data.allInOneBytes)} of PCM, more than one WAV file can describe, ` +
+        'so there is no download of all of them in one file; download them one by one.');
+    }
+    if (notes.length > 0) {
       const note = byId('dropped');
       note.hidden = false;
-      note.textContent = `${grouped(dropped)} qualifying ${dropped === 1 ? 'run was' : 'runs were'} not stored ` +
-        `(a rip keeps ${grouped(data.maxSamples)} samples at most).`;
+      note.textContent = notes.join(' ');
     }
   }
 
@@ -134,6 +143,7 @@
     const stem = data.rom.name.replace(/\.[^.]*$/, '') || data.rom.name;
     all.download = `${stem}.wav`;
     if (samples.length === 0) all.setAttribute('aria-disabled', 'true');
+    if (!data.allInOneFits) all.hidden = true;
     offerDownload(all, () => wavBlob(pcm));
   }
 

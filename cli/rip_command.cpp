@@ -1,16 +1,31 @@
 // rip: load and scan each ROM, then save its samples as numbered WAVE
 // files (the "save each" command) or all into one file.
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
+#include <utility>
 #include <vector>
 
-#include <cstdio>
-
 #include "cli/commands.h"
+#include "cli/paths.h"
+#include "cli/standard_output.h"
+#include "core/file_system.h"
 #include "cli/sample_files.h"
 #include "output/save.h"
-#include "res/resource.h"
+#include "output/wav_header.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -18,41 +33,167 @@ struct RipOptions {
     std::vector<std::string> roms;
     std::string out;
     std::string oneFile;
+    bool clean = false;
     RipSettings settings;
     SampleOptions samples;
 };
 
-// Where --out puts one ROM's files when several ROMs share it: a
-// directory named like the program's own, but from the file name only.
-std::string SharedOutDirectory(const std::string& out, const std::string& romPath) {
-    std::string name = std::filesystem::path(romPath).filename().string();
-    return (std::filesystem::path(out) / SaveDirectoryFor(name)).string();
-}
-
-// Saves every sample of the ripped ROM as a numbered file; false when a
-// file could not be written.
-bool SaveEach(CliPlatform& platform, const RipOptions& options, const std::string& romPath) {
-    // A scan that found nothing unloads the ROM and grays the command.
-    if (!platform.MenuEnabled(IDM_SAVE_EACH)) return true;
-    size_t from = platform.Logged().size();
-    if (options.out.empty()) {
-        platform.Run(IDM_SAVE_EACH);
-    } else if (options.roms.size() == 1) {
-        SaveEachSampleInto(options.out);
-    } else {
-        SaveEachSampleInto(SharedOutDirectory(options.out, romPath));
+// The folder each ROM's numbered files go to.
+std::vector<std::string> FoldersFor(const RipOptions& options) {
+    std::vector<std::string> folders;
+    for (const std::string& rom : options.roms) {
+        if (options.out.empty()) folders.push_back(RipFolderFor(rom));
+        else if (options.roms.size() == 1) folders.push_back(options.out);
+        else folders.push_back(RipFolderUnder(options.out, rom));
     }
-    return !platform.LoggedSince(from, "\r\nCan't write file ");
+    return folders;
 }
 
-// Saves all samples into one file through the save dialog, answered with
-// the path; false when the file could not be written.
-bool SaveOneFile(CliPlatform& platform, const std::string& path) {
-    if (!platform.MenuEnabled(IDM_SAVE_ALL_ONE_FILE)) return true;
+// The folder as the file system will resolve it, for comparing.
+fs::path Resolved(const std::string& folder) {
+    std::error_code error;
+    fs::path resolved = fs::weakly_canonical(fs::absolute(folder, error), error);
+    return error ? fs::absolute(folder).lexically_normal() : resolved;
+}
+
+// Two ROMs ripped into one folder would interleave their samples; names
+// the first pair that would, or returns false.
+bool SharedFolder(const RipOptions& options, const std::vector<std::string>& folders) {
+    for (size_t i = 0; i < folders.size(); ++i) {
+        for (size_t j = i + 1; j < folders.size(); ++j) {
+            if (Resolved(folders[i]) != Resolved(folders[j])) continue;
+            std::fprintf(stderr,
+                         "voxtrawl-cli: %s and %s would both be ripped into the folder %s; rip them one at a "
+                         "time with --out.\n",
+                         Quoted(options.roms[i]).c_str(), Quoted(options.roms[j]).c_str(),
+                         Quoted(folders[i]).c_str());
+            return true;
+        }
+    }
+    return false;
+}
+
+// The numbered files of an earlier rip in a folder, by number.
+std::vector<std::pair<unsigned long, std::string>> NumberedFiles(const std::string& folder) {
+    std::vector<std::pair<unsigned long, std::string>> files;
+    std::error_code error;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+        unsigned long number = 0;
+        if (IsNumberedWav(entry->path().filename().string(), number)) files.emplace_back(number, entry->path().string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// An output that is one of the inputs would destroy it: the one-file
+// target, or a numbered file in a folder (which a rip or --clean replaces).
+bool OverwritesInput(const RipOptions& options, const std::vector<std::string>& folders) {
+    std::vector<std::string> outputs;
+    if (!options.oneFile.empty()) {
+        if (options.oneFile != "-") outputs.push_back(options.oneFile);
+    } else {
+        for (const std::string& folder : folders)
+            for (const auto& file : NumberedFiles(folder)) outputs.push_back(file.second);
+    }
+    for (const std::string& output : outputs) {
+        for (const std::string& rom : options.roms) {
+            if (!SameFile(output, rom)) continue;
+            std::fprintf(stderr, "voxtrawl-cli: %s is the ROM %s itself (or a link to it); writing there would "
+                                 "destroy the ROM. Choose another output.\n",
+                         Quoted(output).c_str(), Quoted(rom).c_str());
+            return true;
+        }
+    }
+    return false;
+}
+
+// --clean: removes the numbered files of an earlier rip, and nothing else.
+bool CleanFolder(const std::string& folder) {
+    for (const auto& file : NumberedFiles(folder)) {
+        FileInfo info;
+        if (LstatFile(file.second, info) != 0 || (info.kind != FileKind::kRegular && info.kind != FileKind::kSymlink))
+            continue;
+        if (int error = RemoveFile(file.second)) {
+            std::fprintf(stderr, "voxtrawl-cli: cannot remove %s: %s\n", Quoted(file.second).c_str(),
+                         std::strerror(error));
+            return false;
+        }
+    }
+    return true;
+}
+
+// Numbered files beyond the ones just written are an earlier rip's, and
+// would pass for this one's.
+void NoteStaleFiles(const std::string& folder, unsigned written) {
+    std::vector<unsigned long> stale;
+    for (const auto& file : NumberedFiles(folder))
+        if (file.first > written) stale.push_back(file.first);
+    if (stale.empty()) return;
+    std::string range = std::to_string(stale.front()) + ".wav";
+    if (stale.size() > 1) range += " to " + std::to_string(stale.back()) + ".wav";
+    std::fprintf(stderr,
+                 "voxtrawl-cli: %s also holds %s from an earlier rip, not from this one (--clean removes them "
+                 "first).\n",
+                 Quoted(folder).c_str(), range.c_str());
+}
+
+void ReportSaveFailure(const SaveResult& result, const std::string& folder) {
+    FileInfo info;
+    bool taken = result.failedPath == folder && StatFile(folder, info) == 0 && info.kind != FileKind::kDirectory;
+    if (taken) {
+        std::fprintf(stderr, "voxtrawl-cli: %s is not a directory\n", Quoted(folder).c_str());
+    } else if (result.failedPath == folder) {
+        std::fprintf(stderr, "voxtrawl-cli: cannot create the folder %s: %s\n", Quoted(folder).c_str(),
+                     std::strerror(result.error));
+    } else {
+        std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s\n", Quoted(result.failedPath).c_str(),
+                     std::strerror(result.error ? result.error : EIO));
+    }
+}
+
+// Saves every stored sample as a numbered file; false when one could not
+// be written.
+bool SaveEach(const std::string& folder, bool clean) {
+    // Nothing stored: the scan found nothing, or no memory for any run.
+    if (app.sampleCount == 0) return true;
+    if (clean && !CleanFolder(folder)) return false;
+    SaveResult result = SaveEachSampleInto(folder);
+    if (!result.Ok()) ReportSaveFailure(result, folder);
+    NoteStaleFiles(folder, result.filesWritten);
+    return result.Ok();
+}
+
+// Saves all samples into one file (through the save dialog, answered with
+// the path) or to standard output; false when it could not be written.
+bool SaveOneFile(CliPlatform& platform, const std::string& rom, const std::string& path) {
+    std::string shown = path == "-" ? "standard output" : Quoted(path);
+    if (app.sampleCount == 0) {
+        std::fprintf(stderr, "voxtrawl-cli: no samples from %s, so nothing was written to %s.\n",
+                     Quoted(rom).c_str(), shown.c_str());
+        return true;
+    }
+    uint64_t total = ListedPcmBytes();
+    if (!FitsOneWavFile(total)) {
+        std::fprintf(stderr,
+                     "voxtrawl-cli: the samples hold %llu bytes of PCM, more than one WAVE file can describe "
+                     "(%llu bytes); nothing was written. Save them as numbered files instead (without "
+                     "--one-file).\n",
+                     static_cast<unsigned long long>(total), static_cast<unsigned long long>(kMaxWavDataBytes));
+        return false;
+    }
+    if (path == "-") {
+        FlushOut();
+#ifdef _WIN32
+        _setmode(_fileno(stdout), _O_BINARY);  // no CR inserted before LF bytes of the PCM
+#endif
+        int error = SaveAllSamplesToStream(stdout);
+        if (error) std::fprintf(stderr, "voxtrawl-cli: cannot write to standard output: %s\n", std::strerror(error));
+        return error == 0;
+    }
     platform.saveAnswer = path;
-    size_t from = platform.Logged().size();
-    platform.Run(IDM_SAVE_ALL_ONE_FILE);
-    return platform.LoggedSince(from, "\r\nSaved ");
+    SaveResult result = SaveAllCommand();
+    if (!result.Ok()) ReportSaveFailure(result, "");
+    return result.Ok();
 }
 
 // Whether a rip needs more than the program's own saves: an SPC, the chip
@@ -63,7 +204,8 @@ bool NeedsSampleSet(const RipOptions& options, const std::string& rom) {
 }
 
 // Rips one input through a sample set; returns the exit code.
-int RipSampleSet(CliPlatform& platform, const RipOptions& options, const std::string& rom) {
+int RipSampleSet(CliPlatform& platform, const RipOptions& options, const std::string& rom,
+                 const std::string& folder) {
     SampleSet set;
     int status = OpenInput(platform, rom, options.samples, set);
     if (status != kExitOk) return status;
@@ -74,33 +216,40 @@ int RipSampleSet(CliPlatform& platform, const RipOptions& options, const std::st
     } else if (!options.oneFile.empty()) {
         outcome = SaveSetOneFile(set, options.samples, options.oneFile, rate);
     } else {
-        std::string directory = options.out.empty()            ? SaveDirectoryFor(rom)
-                                : options.roms.size() == 1 ? options.out
-                                                           : SharedOutDirectory(options.out, rom);
-        outcome = SaveSetFiles(set, options.samples, directory, rate);
+        outcome = SaveSetFiles(set, options.samples, folder, rate);
     }
-    if (outcome.ok) return kExitOk;
-    std::fflush(stdout);
-    std::fprintf(stderr, "voxtrawl-cli: cannot write '%s': %s\n", outcome.failedPath.c_str(), outcome.reason.c_str());
+    if (outcome.ok) return set.memoryDropped ? kExitFailed : kExitOk;
+    FlushOut();
+    std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s\n", Quoted(outcome.failedPath).c_str(), outcome.reason.c_str());
     return kExitFailed;
 }
 
 int RunRip(const RipOptions& options) {
-    CliPlatform platform(true);
+    std::vector<std::string> folders = FoldersFor(options);
+    if (options.oneFile.empty() && SharedFolder(options, folders)) return kExitUsage;
+    if (OverwritesInput(options, folders)) return kExitUsage;
+    // The WAVE file alone goes to stdout when it is the target.
+    CliPlatform platform(options.oneFile == "-" ? stderr : stdout);
     BeginSession(platform, options.settings);
     // Each ROM's directory goes under --out, which must exist first.
     if (options.roms.size() > 1 && !options.out.empty()) platform.CreateDirectory(options.out);
     int status = kExitOk;
-    for (const std::string& rom : options.roms) {
+    for (size_t i = 0; i < options.roms.size(); ++i) {
+        const std::string& rom = options.roms[i];
         if (NeedsSampleSet(options, rom)) {
-            int ripped = RipSampleSet(platform, options, rom);
+            int ripped = RipSampleSet(platform, options, rom, folders[i]);
             // A usage error (--decoder spec on an SPC) outranks a failure.
             if (ripped != kExitOk && status != kExitUsage) status = ripped;
             FreeAll();
             continue;
         }
-        bool ok = LoadAndScan(platform, rom);
-        if (ok) ok = options.oneFile.empty() ? SaveEach(platform, options, rom) : SaveOneFile(platform, options.oneFile);
+        std::vector<ScannedRun> runs;
+        bool ok = LoadAndScan(platform, rom, runs);
+        if (ok) {
+            ok = options.oneFile.empty() ? SaveEach(folders[i], options.clean)
+                                         : SaveOneFile(platform, rom, options.oneFile);
+            if (ReportNotStored(runs) != kExitOk) ok = false;
+        }
         // One ROM that fails does not stop the others.
         if (!ok) status = kExitFailed;
     }
@@ -116,12 +265,18 @@ void AddRipCommand(CLI::App& cli, CommandAction& action) {
         "rip", "Rip every sample of each ROM and save it as a numbered WAVE file (or all into one file).");
     rip->add_option("ROM", options->roms, "ROM image files")->required();
     CLI::Option* out = rip->add_option(
-        "-o,--out", options->out,
-        "Directory for the numbered files (default: named after the ROM); with several ROMs, each gets "
-        "its own directory inside it");
-    CLI::Option* oneFile =
-        rip->add_option("-f,--one-file", options->oneFile, "Save all samples back to back into this one WAVE file");
+                              "-o,--out", options->out,
+                              "Folder for the numbered files (default: the ROM's path without its extension); "
+                              "with several ROMs, each gets its own folder inside it")
+                           ->check(NotEmpty());
+    CLI::Option* oneFile = rip->add_option("-f,--one-file", options->oneFile,
+                                           "Save all samples back to back into this one WAVE file ('-': standard "
+                                           "output)")
+                               ->check(NotEmpty());
+    CLI::Option* clean = rip->add_flag("--clean", options->clean,
+                                       "Remove the numbered N.wav files of an earlier rip from the folder first");
     out->excludes(oneFile);
+    clean->excludes(oneFile);
     AddRipSettingOptions(*rip, options->settings);
     AddSampleOptions(*rip, options->samples);
     AddRipFormatOptions(*rip, options->samples);

@@ -25,26 +25,23 @@ void AppendPcm(std::vector<uint8_t>& out, const std::vector<int16_t>& pcm) {
     }
 }
 
-// Writes the bytes under a temporary name beside path and renames it over
-// path only when all of it is written, so a failure leaves what was there.
+// Writes the bytes whole or not at all (output/wav_file.h: a temporary
+// file beside path, renamed over it when complete).
 bool WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes, SaveOutcome& outcome) {
-    std::string temporary = path + ".part";
-    std::FILE* file = OpenForWrite(temporary);
-    bool ok = file != nullptr;
-    int error = errno;
-    if (ok) {
-        ok = WriteAll(file, bytes.data(), bytes.size());
-        error = errno;
-        ok = CloseWritten(file) && ok;
-        if (!ok && error == 0) error = errno;
+    OutputFile file;
+    int error = OpenOutput(path, file);
+    if (!error) {
+        if (WriteOutput(file, bytes.data(), bytes.size())) {
+            error = FinishOutput(file);
+        } else {
+            error = file.error;
+            AbandonOutput(file);
+        }
     }
-    std::error_code renameError;
-    if (ok) fs::rename(temporary, path, renameError);
-    if (ok && !renameError) return true;
-    RemoveIncompleteFile(temporary);
+    if (!error) return true;
     outcome.ok = false;
     outcome.failedPath = path;
-    outcome.reason = renameError ? renameError.message() : std::strerror(error ? error : EIO);
+    outcome.reason = std::strerror(error);
     LogPrint("\r\nCan't write file %s.", path.c_str());
     return false;
 }

@@ -56,12 +56,17 @@ OrderedJson SampleJson(const SampleSet& set, const SetSample& sample, int32_t ra
                        {"end", sample.DataEnd() + set.fileBias},
                        {"blocks", sample.blocks},
                        {"stored", hasPcm},
-                       {"bytes", set.PcmBytes(sample)},
-                       {"seconds", Seconds(set, sample, rate)},
+                       {"bytes", hasPcm ? OrderedJson(set.PcmBytes(sample)) : OrderedJson(nullptr)},
+                       {"seconds", hasPcm ? OrderedJson(Seconds(set, sample, rate)) : OrderedJson(nullptr)},
                        {"loop", sample.loop},
                        {"silent", sample.silent < 0 ? OrderedJson(nullptr) : OrderedJson(sample.silent == 1)},
                        {"snesStart", SnesAddressJson(set, sample.dataStart)},
                        {"snesEnd", SnesAddressJson(set, sample.DataEnd())}};
+    if (!set.isSpc) {
+        // The file rip saves the run as, or why it was not kept.
+        row["file"] = sample.stored ? OrderedJson(std::to_string(sample.slot + 1) + ".wav") : OrderedJson(nullptr);
+        row["notStored"] = sample.notStored ? OrderedJson(sample.notStored) : OrderedJson(nullptr);
+    }
     if (sample.fromDirectory) {
         const SpcSample& spc = sample.spc;
         row["index"] = spc.index;

@@ -19,8 +19,8 @@ constexpr int32_t kChipRate = 32000;
 // The scan of an SPC's audio RAM reports its runs through a plain function.
 std::vector<ScannedRun>* aramRuns = nullptr;
 
-void CollectAramRun(uint32_t runStart, uint32_t runEnd, bool stored) {
-    aramRuns->push_back({runStart, runEnd, (app.romData[runStart] & kLoopFlag) != 0, stored, 0});
+void CollectAramRun(uint32_t runStart, uint32_t runEnd, RunOutcome outcome) {
+    aramRuns->push_back({runStart, runEnd, (app.romData[runStart] & kLoopFlag) != 0, outcome, 0, 0});
 }
 
 bool ReadWhole(const std::string& path, std::vector<uint8_t>& bytes, std::string& reason) {
@@ -193,8 +193,9 @@ void BuildRomSet(const std::string& path, const std::vector<ScannedRun>& runs, c
         sample.dataStart = run.start;
         sample.blocks = BlocksInRun(run.start, run.end);
         sample.loop = run.loop;
-        sample.stored = run.stored;
+        sample.stored = run.Stored();
         sample.slot = run.slot;
+        sample.notStored = run.NotStoredReason();
         // The table keeps what the scan stored; chip PCM of a run it did
         // not keep is never saved, so it is not looked at either.
         if (sample.stored && set.Decode(sample, pcm)) sample.silent = IsSilent(pcm.data(), pcm.size()) ? 1 : 0;
@@ -226,7 +227,8 @@ int OpenInput(CliPlatform& platform, const std::string& path, const SampleOption
         return kExitOk;
     }
     std::vector<ScannedRun> runs;
-    if (!LoadAndScanRuns(platform, path, runs)) return kExitFailed;
+    if (!LoadAndScan(platform, path, runs)) return kExitFailed;
     BuildRomSet(path, runs, options, set);
+    set.memoryDropped = ReportNotStored(runs) != kExitOk;
     return kExitOk;
 }

@@ -47,6 +47,7 @@ struct SetSample {
     bool loop;            // ROM: first block's loop flag; SPC: end block's
     bool stored;          // a ROM run the sample table kept
     uint32_t slot;        // its table slot, when stored
+    const char* notStored = nullptr;  // ROM run not kept: "limit" or "memory"
     int silent = -1;      // 1 all-zero PCM, 0 not, -1 unknown (not decoded)
     bool fromDirectory = false;
     SpcSample spc{};      // when fromDirectory
@@ -56,6 +57,7 @@ struct SetSample {
 
 struct SampleSet {
     std::string path;
+    bool memoryDropped = false;  // a ROM run was not kept for lack of memory (exit 1)
     bool isSpc = false;
     DecoderKind decoder = DecoderKind::Spec;
     RomLayout layout;                 // ROMs only

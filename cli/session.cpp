@@ -1,6 +1,12 @@
 #include "cli/session.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "cli/paths.h"
 #include "core/brr_block.h"
+#include "core/rom_loader.h"
 #include "core/scanner.h"
 #include "res/resource.h"
 
@@ -10,12 +16,43 @@ namespace {
 // filled lives here meanwhile.
 std::vector<ScannedRun>* runsInProgress = nullptr;
 
-void CollectRun(uint32_t runStart, uint32_t runEnd, bool stored) {
+void CollectRun(uint32_t runStart, uint32_t runEnd, RunOutcome outcome) {
     bool loop = (app.romData[runStart] & kLoopFlag) != 0;
-    runsInProgress->push_back({runStart, runEnd, loop, stored, app.sampleCount - 1});
+    bool stored = outcome == RunOutcome::kStored;
+    uint32_t slot = stored ? app.sampleCount - 1 : 0;
+    runsInProgress->push_back({runStart, runEnd, loop, outcome, slot, stored ? app.sampleBytes[slot] : 0});
 }
 
 }  // namespace
+
+static std::string LoadFailureReason(const LoadResult& load) {
+    switch (load.failure) {
+    case LoadFailure::kEmpty: return "the file is empty";
+    case LoadFailure::kNotRegular: return "not a regular file";
+    case LoadFailure::kTooBig: return "2 GiB or larger";
+    case LoadFailure::kShortRead: return "the file ended before its size";
+    case LoadFailure::kCancelled: return "no file given";
+    default: return std::strerror(load.error ? load.error : EIO);
+    }
+}
+
+int ReportNotStored(const std::vector<ScannedRun>& runs) {
+    unsigned limit = 0;
+    unsigned memory = 0;
+    for (const ScannedRun& run : runs) {
+        if (run.outcome == RunOutcome::kTableFull) ++limit;
+        if (run.outcome == RunOutcome::kNoMemory) ++memory;
+    }
+    if (memory > 0)
+        std::fprintf(stderr, "voxtrawl-cli: %u %s not stored: there was not enough memory to decode %s.\n", memory,
+                     memory == 1 ? "run was" : "runs were", memory == 1 ? "it" : "them");
+    if (limit > 0)
+        std::fprintf(stderr,
+                     "voxtrawl-cli: %u qualifying %s not stored: a rip keeps %u samples at most; a higher "
+                     "--min-run finds fewer runs.\n",
+                     limit, limit == 1 ? "run was" : "runs were", kMaxSamples);
+    return memory > 0 ? kExitFailed : kExitOk;
+}
 
 void BeginSession(CliPlatform& platform, const RipSettings& settings) {
     SetPlatform(&platform);
@@ -28,20 +65,18 @@ void EndSession(CliPlatform& platform) {
     platform.Finish();
 }
 
-bool LoadAndScan(CliPlatform& platform, const std::string& romPath) {
-    // Every way a load can fail shows a box; a load that works shows none.
-    size_t boxesBefore = platform.BoxesShown();
-    app.cmdlineLoad = 1;
-    app.cmdlinePath = romPath;
-    platform.Run(IDM_LOAD_AND_RIP);
-    return platform.BoxesShown() == boxesBefore;
-}
-
-bool LoadAndScanRuns(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs) {
+bool LoadAndScan(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs) {
     runsInProgress = &runs;
     SetRunObserver(CollectRun);
-    bool loaded = LoadAndScan(platform, romPath);
+    app.cmdlineLoad = 1;
+    app.cmdlinePath = romPath;
+    LoadResult load = LoadAndRip();
+    platform.RunUntilIdle();  // the posted Rip, then the scan
     SetRunObserver(nullptr);
     runsInProgress = nullptr;
-    return loaded;
+    if (!load.Loaded()) {
+        platform.Finish();
+        std::fprintf(stderr, "voxtrawl-cli: cannot read %s: %s\n", Quoted(romPath).c_str(), LoadFailureReason(load).c_str());
+    }
+    return load.Loaded();
 }

@@ -8,6 +8,7 @@
 
 #include "cli/cli_platform.h"
 #include "core/app_state.h"
+#include "cli/scanned_run.h"
 
 // Exit codes of voxtrawl-cli.
 constexpr int kExitOk = 0;
@@ -25,20 +26,13 @@ void BeginSession(CliPlatform& platform, const RipSettings& settings);
 // Releases the ROM and samples and ends the output, as shutdown does.
 void EndSession(CliPlatform& platform);
 
-// Load & Rip by the command-line road, then the idle-time scan. Returns
-// false when the ROM could not be loaded (its message box says why). A
-// scan that finds nothing unloads the ROM but still counts as success.
-bool LoadAndScan(CliPlatform& platform, const std::string& romPath);
+// After a scan, says on stderr how many runs were not stored and why.
+// Returns kExitFailed when memory ran out for any, else kExitOk.
+int ReportNotStored(const std::vector<ScannedRun>& runs);
 
-// A qualifying run of the scan, in image order.
-struct ScannedRun {
-    uint32_t start;  // offset of the first block header
-    uint32_t end;    // offset of the end block header
-    bool loop;       // loop flag of the first block
-    bool stored;     // false when the table was full or memory ran out
-    uint32_t slot;   // its sample table slot, when stored
-};
-
-// LoadAndScan that also lists the qualifying runs. The stored samples stay
-// in the table until EndSession.
-bool LoadAndScanRuns(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs);
+// Load & Rip by the command-line road, then the idle-time scan, listing
+// the qualifying runs. The stored samples stay in the table until
+// EndSession. When the ROM could not be loaded, says why on stderr (after
+// its message box) and returns false. A scan that finds nothing unloads
+// the ROM but still counts as success.
+bool LoadAndScan(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs);

@@ -50,16 +50,17 @@ void DecodeBlocks(const uint8_t* rom, uint32_t runStart, uint32_t runEnd, int16_
     std::fill(out + j, out + capacity, int16_t{0});
 }
 
-void StoreDecodedSample(uint32_t size) {
+RunOutcome StoreDecodedSample(uint32_t size) {
     if (app.sampleCount < kMaxSamples) {
         app.sampleData[app.sampleCount] = app.decodeBuffer;
         app.sampleBytes[app.sampleCount] = size;
         app.decodeBuffer = nullptr;
         ++app.sampleCount;
-    } else {
-        FreeDecodeBuffer();
-        LogPrint("\r\nMax of %d samples reached.", static_cast<int>(kMaxSamples));
+        return RunOutcome::kStored;
     }
+    FreeDecodeBuffer();
+    LogPrint("\r\nMax of %d samples reached.", static_cast<int>(kMaxSamples));
+    return RunOutcome::kTableFull;
 }
 
 }  // namespace
@@ -84,21 +85,21 @@ uint64_t DecodedSize(uint32_t runStart, uint32_t runEnd) {
     return (uint64_t{runEnd} - runStart + (kBlockBytes - 1)) / kBlockBytes * kPcmBytesPerBlock;
 }
 
-void DecodeRun() {
+RunOutcome DecodeRun() {
     FreeDecodeBuffer();
     uint64_t wideSize = DecodedSize(app.runStart, app.runEnd);
     // A run of over a gigabyte decodes to more than a WAVE file can hold;
     // a 32-bit size would wrap and store a cut sample as if it were whole.
     if (wideSize > kMaxPcmBytes) {
         LogPrint("\r\nError allocating %s bytes.", std::to_string(wideSize).c_str());
-        return;
+        return RunOutcome::kNoMemory;
     }
     uint32_t size = static_cast<uint32_t>(wideSize);
     app.decodeBuffer = static_cast<int16_t*>(AllocBlock(static_cast<size_t>(size) + kHeaderRoom));
     if (!app.decodeBuffer) {
         LogPrint("\r\nError allocating %d bytes.", static_cast<int>(size));
-        return;
+        return RunOutcome::kNoMemory;
     }
     DecodeBlocks(app.romData, app.runStart, app.runEnd, app.decodeBuffer, size / 2);
-    StoreDecodedSample(size);
+    return StoreDecodedSample(size);
 }

@@ -4,9 +4,16 @@
 
 #include <cstdint>
 
+// What became of a run handed to DecodeRun.
+enum class RunOutcome {
+    kStored,     // in the next slot of the sample table
+    kTableFull,  // every slot was taken
+    kNoMemory,   // no buffer could be had (or none could be that large)
+};
+
 // Decodes app.runStart..app.runEnd of app.romData into the next slot of
 // the sample table.
-void DecodeRun();
+RunOutcome DecodeRun();
 
 // PCM bytes of a run whose first and end block headers lie at these offsets.
 uint64_t DecodedSize(uint32_t runStart, uint32_t runEnd);

@@ -36,5 +36,8 @@ int RenameOver(const std::string& from, const std::string& to);
 int SyncFile(std::FILE* file);
 // Removes one file (never a directory).
 int RemoveFile(const std::string& path);
+// Creates a file that must not exist yet (EEXIST if anything is there,
+// a dangling link included) and opens it for writing in binary mode.
+int CreateNewFile(const std::string& path, std::FILE*& file);
 // Creates one directory; EEXIST when something is already there.
 int MakeDirectory(const std::string& path);

@@ -29,43 +29,52 @@ bool ChooseRomPath(std::string& path) {
     return chosen;
 }
 
-// Finds the size of a loadable file; reports and returns false otherwise.
-bool QueryRomSize(const std::string& path, uint32_t& size) {
+LoadResult Failed(LoadFailure failure, int error = 0) {
+    LoadResult result;
+    result.failure = failure;
+    result.error = error;
+    return result;
+}
+
+// Finds the size of a loadable file; reports why not otherwise.
+LoadResult QueryRomSize(const std::string& path, uint32_t& size) {
     FileInfo info;
-    if (StatFile(path, info) != 0) {
+    if (int error = StatFile(path, info)) {
         ShowMessage(true, "Internal Error (?)", kMbStop, "Unable to stat() file '%s'.", path.c_str());
-        return false;
+        return Failed(LoadFailure::kStat, error);
     }
     // Reading a directory or a device would fail only after the loaded ROM is gone.
     if (info.kind == FileKind::kDirectory) {
         ShowMessage(true, "Can't Load Rom...!", kMbStop, "%s is a directory, not a ROM image.", path.c_str());
-        return false;
+        return Failed(LoadFailure::kDirectory, EISDIR);
     }
     if (info.kind != FileKind::kRegular) {
         ShowMessage(true, "Can't Load Rom...!", kMbStop, "%s is not a regular file, so it can't be a ROM image.",
                     path.c_str());
-        return false;
+        return Failed(LoadFailure::kNotRegular);
     }
     if (info.size == 0) {
         ShowMessage(true, "Ahem...", kMbStop, "%s is 0 bytes!  Bet you didn't\nthink I knew that or something...\n",
                     path.c_str());
-        return false;
+        return Failed(LoadFailure::kEmpty);
     }
     if (info.size > kMaxRomBytes) {
         ShowMessage(true, "Can't Load Rom...!", kMbStop,
                     "%s is too big to load.\nA ROM image must be smaller than 2 GiB (2147483648 bytes).",
                     path.c_str());
-        return false;
+        return Failed(LoadFailure::kTooBig, EFBIG);
     }
     size = static_cast<uint32_t>(info.size);
-    return true;
+    return LoadResult();
 }
 
 // Opens the file, offering Retry for as long as the user wants.
-std::FILE* OpenRom(const std::string& path) {
+std::FILE* OpenRom(const std::string& path, int& error) {
     for (;;) {
+        errno = 0;
         std::FILE* file = std::fopen(path.c_str(), "rb");
         if (file) return file;
+        error = errno;
         int answer = ShowMessage(true, "Can't Load Rom...!", kMbRetryCancelStop,
                                  "Here I sit all broken hearted,\ntried to load your rom,\n\nBut only farted.\n\n\n"
                                  "...Couldn't load %s.",
@@ -74,61 +83,63 @@ std::FILE* OpenRom(const std::string& path) {
     }
 }
 
-enum class ReadOutcome { kRead, kNoMemory, kReadFailed };
-
-// Reads the whole file into romData, reporting what went wrong. A failed
-// read leaves romData for the caller to release once the file is closed.
-ReadOutcome ReadRom(std::FILE* file, const std::string& path, uint32_t size) {
+// Reads the whole file into romData; reports why not otherwise. The
+// caller releases everything after a failure, once the file is closed.
+LoadResult ReadRom(std::FILE* file, const std::string& path, uint32_t size) {
     app.romData = static_cast<uint8_t*>(AllocBlock(size));
     if (!app.romData) {
         ShowMessage(true, "Out of Memory", kMbStop,
                     "Looks like Windows couldn't grab me enough\nfree memory to load your %d byte ROM...",
                     static_cast<int>(size));
-        return ReadOutcome::kNoMemory;
+        return Failed(LoadFailure::kNoMemory, ENOMEM);
     }
     errno = 0;
     size_t bytesRead = std::fread(app.romData, 1, size, file);
     if (errno != 0) {
+        int error = errno;
         ShowMessage(true, "Trouble Reading File", kMbStop,
                     "The file loaded ok, and you had enough\nmemory to load it, but an error occurred while\n"
                     "reading the file %s\n",
                     path.c_str());
-        return ReadOutcome::kReadFailed;
+        return Failed(LoadFailure::kRead, error);
     }
     if (bytesRead < size) {
         ShowMessage(true, "Trouble Reading File", kMbStop,
                     "The file loaded ok, and you had enough\nmemory to load it, but I only read %d\n"
                     "bytes of the %d byte file %s\n",
                     static_cast<int>(bytesRead), static_cast<int>(size), path.c_str());
-        return ReadOutcome::kReadFailed;
+        return Failed(LoadFailure::kShortRead);
     }
-    return ReadOutcome::kRead;
+    return LoadResult();
 }
 
 }  // namespace
 
-void LoadAndRip() {
+LoadResult LoadAndRip() {
     std::string path;
-    if (!ChooseRomPath(path)) return;
+    if (!ChooseRomPath(path)) return Failed(LoadFailure::kCancelled);
     uint32_t size = 0;
-    if (!QueryRomSize(path, size)) return;
-    std::FILE* file = OpenRom(path);
-    if (!file) return;
+    LoadResult result = QueryRomSize(path, size);
+    if (!result.Loaded()) return result;
+    int openError = 0;
+    std::FILE* file = OpenRom(path, openError);
+    if (!file) return Failed(LoadFailure::kOpen, openError);
 
     Platform& platform = CurrentPlatform();
     uint32_t start = platform.TickCount();
 
-    // From here on the old image and its samples are gone.
     std::string prefix;
     if (app.romData) {
         prefix = "\r\n" + app.romPath + " freed";
-        FreeAll();
+        FreeAll();  // from here on the old image and its samples are gone
     }
 
-    ReadOutcome outcome = ReadRom(file, path, size);
+    result = ReadRom(file, path, size);
     std::fclose(file);
-    if (outcome == ReadOutcome::kReadFailed) FreeAll();
-    if (outcome != ReadOutcome::kRead) return;
+    if (!result.Loaded()) {
+        FreeAll();
+        return result;
+    }
 
     // Unsigned subtraction measures across the tick counter's wrap too.
     uint32_t elapsed = platform.TickCount() - start;
@@ -139,6 +150,7 @@ void LoadAndRip() {
              path.c_str(), static_cast<int>(size), static_cast<int>(elapsed));
     EnableRomCommands();
     platform.PostCommand(IDM_RIP);
+    return result;
 }
 
 void UnloadRom() {

@@ -175,10 +175,9 @@ uint32_t TakeRun(const Run& run) {
     app.scanPos = run.start;
     app.runStart = run.start;
     app.runEnd = run.end;
-    uint32_t before = app.sampleCount;
-    DecodeRun();
+    RunOutcome outcome = DecodeRun();
     ++app.foundCount;
-    if (runObserver) runObserver(run.start, run.end, app.sampleCount != before);
+    if (runObserver) runObserver(run.start, run.end, outcome);
     return run.end + kBlockBytes;
 }
 

@@ -7,7 +7,9 @@ void ScanRom();
 
 #include <cstdint>
 
+#include "core/brr_decoder.h"
+
 // Called for every qualifying run, after DecodeRun, with its bounds and
-// whether a sample was stored for it. For listings; nullptr removes it.
-using RunObserver = void (*)(uint32_t runStart, uint32_t runEnd, bool stored);
+// what became of it. For listings; nullptr removes it.
+using RunObserver = void (*)(uint32_t runStart, uint32_t runEnd, RunOutcome outcome);
 void SetRunObserver(RunObserver observer);

@@ -52,7 +52,9 @@ struct SeenRun {
 };
 std::vector<SeenRun> seenRuns;
 
-void RecordRun(uint32_t start, uint32_t end, bool stored) { seenRuns.push_back({start, end, stored}); }
+void RecordRun(uint32_t start, uint32_t end, RunOutcome outcome) {
+    seenRuns.push_back({start, end, outcome == RunOutcome::kStored});
+}
 
 void RemoveWorkDir() {
     std::error_code ignored;

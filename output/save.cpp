@@ -1,9 +1,11 @@
 #include "output/save.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
 #include "core/app_state.h"
+#include "core/file_system.h"
 #include "core/platform.h"
 #include "output/wav_file.h"
 #include "output/wav_header.h"
@@ -24,43 +26,83 @@ unsigned ListedSamples() {
     return n;
 }
 
-// Writes one WAVE file: header, then the given samples back to back.
-// A file that cannot be written whole is removed and false returned.
-bool WriteWav(std::FILE* file, const std::string& path, unsigned first, unsigned count) {
+// Writes the header and the given samples back to back. The header's size
+// wraps at 32 bits, as the format's field does.
+bool WriteSamples(OutputFile& file, unsigned first, unsigned count) {
     uint32_t total = 0;
     for (unsigned i = first; i < first + count; ++i) total += app.sampleBytes[i];
-    bool ok = WriteAll(file, BuildWavHeader(total, app.frequency), kWavHeaderSize);
-    for (unsigned i = first; ok && i < first + count; ++i) ok = WriteAll(file, app.sampleData[i], app.sampleBytes[i]);
-    ok = CloseWritten(file) && ok;
-    if (!ok) {
-        RemoveIncompleteFile(path);
-        LogPrint("\r\nCan't write file %s.", path.c_str());
-    }
+    bool ok = WriteOutput(file, BuildWavHeader(total, app.frequency), kWavHeaderSize);
+    for (unsigned i = first; ok && i < first + count; ++i) ok = WriteOutput(file, app.sampleData[i], app.sampleBytes[i]);
     return ok;
 }
 
+// Writes one WAVE file whole, or leaves the target as it was and logs why
+// not. Returns 0 or the errno of the failure.
+int WriteWav(OutputFile& file, unsigned first, unsigned count) {
+    int error = WriteSamples(file, first, count) ? FinishOutput(file) : file.error;
+    if (error) {
+        AbandonOutput(file);
+        LogPrint("\r\nCan't write file %s.", file.target.c_str());
+    }
+    return error;
+}
+
 // Asks for a path and opens it, offering Retry while it cannot be opened.
-std::FILE* ChooseAndOpen(std::string& path) {
+bool ChooseAndOpen(OutputFile& file, SaveResult& result) {
     char title[kMessageBufferSize];
     std::snprintf(title, sizeof title, "Save Sample %d As %dhz .Wav File", static_cast<int>(app.currentSample),
                   static_cast<int>(app.frequency));
+    std::string path;
     if (!CurrentPlatform().ChooseWavToSave(title, path)) {
         LogPrint("\r\nCancelled save.");
-        return nullptr;
+        result.cancelled = true;
+        return false;
     }
     for (;;) {
-        std::FILE* file = OpenForWrite(path);
-        if (file) return file;
-        if (ShowMessage(true, "Couldn't Open File", kMbRetryCancelStop, "Unable to open file for writing.") != kIdRetry)
-            return nullptr;
+        int error = OpenOutput(path, file);
+        if (!error) return true;
+        if (ShowMessage(true, "Couldn't Open File", kMbRetryCancelStop, "Unable to open file for writing.") !=
+            kIdRetry) {
+            result.cancelled = true;
+            result.error = error;
+            result.failedPath = path;
+            return false;
+        }
     }
 }
 
 // Saves samples first .. first + count - 1 into one file chosen by the user.
-void SaveThroughDialog(unsigned first, unsigned count) {
-    std::string path;
-    std::FILE* file = ChooseAndOpen(path);
-    if (file && WriteWav(file, path, first, count)) LogPrint("\r\nSaved %s.", path.c_str());
+SaveResult SaveThroughDialog(unsigned first, unsigned count) {
+    SaveResult result;
+    OutputFile file;
+    if (!ChooseAndOpen(file, result)) return result;
+    result.error = WriteWav(file, first, count);
+    if (result.error) {
+        result.failedPath = file.target;
+        return result;
+    }
+    result.filesWritten = 1;
+    LogPrint("\r\nSaved %s.", file.target.c_str());
+    return result;
+}
+
+SaveResult NothingToSave() {
+    SaveResult result;
+    result.refused = true;
+    return result;
+}
+
+// Creates the directory (its result is not examined, as in the window);
+// returns 0 when a directory is there afterwards, or why not.
+int EnsureDirectory(const std::string& directory) {
+    CurrentPlatform().CreateDirectory(directory);
+    FileInfo info;
+    if (StatFile(directory, info) != 0) {
+        // Ask once more to learn why it could not be made.
+        int error = MakeDirectory(directory);
+        return error ? error : 0;
+    }
+    return info.kind == FileKind::kDirectory ? 0 : ENOTDIR;
 }
 
 }  // namespace
@@ -74,50 +116,72 @@ std::string SaveDirectoryFor(const std::string& romPath) {
     return romPath.substr(0, dot);
 }
 
-void SaveCurrentSample() { SaveThroughDialog(app.currentSample - 1, 1); }
+uint64_t ListedPcmBytes() {
+    uint64_t total = 0;
+    for (unsigned i = 0; i < ListedSamples(); ++i) total += app.sampleBytes[i];
+    return total;
+}
 
-void SaveAllCommand() {
+SaveResult SaveCurrentSample() { return SaveThroughDialog(app.currentSample - 1, 1); }
+
+SaveResult SaveAllCommand() {
     if (!app.romData) {
         LogPrint("\r\nYou have to load a ROM first.");
-        return;
+        return NothingToSave();
     }
     if (!app.sampleData[0]) {
         LogPrint("\r\nNo samples to save.");
-        return;
+        return NothingToSave();
     }
     ResetProgress();
-    SaveAllSamplesOneFile();
+    return SaveAllSamplesOneFile();
 }
 
-void SaveAllSamplesOneFile() { SaveThroughDialog(0, ListedSamples()); }
+SaveResult SaveAllSamplesOneFile() { return SaveThroughDialog(0, ListedSamples()); }
 
-void SaveEachSample() {
-    if (!app.sampleData[0]) {
-        LogPrint("\r\n\r\nYou have to load a rom, then choose \"Rip to Pieces\" before you can select this.");
-        return;
-    }
-    SaveEachSampleInto(SaveDirectoryFor(app.romPath));
+int SaveAllSamplesToStream(std::FILE* stream) {
+    OutputFile file;
+    file.stream = stream;
+    if (!WriteSamples(file, 0, ListedSamples())) return file.error;
+    errno = 0;
+    return std::fflush(stream) == 0 ? 0 : (errno ? errno : EIO);
 }
 
-void SaveEachSampleInto(const std::string& directory) {
+SaveResult SaveEachSample() {
     if (!app.sampleData[0]) {
         LogPrint("\r\n\r\nYou have to load a rom, then choose \"Rip to Pieces\" before you can select this.");
-        return;
+        return NothingToSave();
     }
-    unsigned written = 0;
+    return SaveEachSampleInto(SaveDirectoryFor(app.romPath));
+}
+
+SaveResult SaveEachSampleInto(const std::string& directory) {
+    if (!app.sampleData[0]) {
+        LogPrint("\r\n\r\nYou have to load a rom, then choose \"Rip to Pieces\" before you can select this.");
+        return NothingToSave();
+    }
+    SaveResult result;
     unsigned listed = ListedSamples();
     for (unsigned i = 0; i < listed; ++i) {
-        // Before every file, so a folder removed while saving comes back.
-        CurrentPlatform().CreateDirectory(directory);
+        // Made again before every file, so a directory removed meanwhile comes back.
+        int directoryError = EnsureDirectory(directory);
         std::string path = directory + kPathSeparator + std::to_string(i + 1) + ".wav";
-        std::FILE* file = OpenForWrite(path);
-        if (!file) {
+        OutputFile file;
+        if (int error = OpenOutput(path, file)) {
             LogPrint("\r\nCan't write file %s.", path.c_str());
+            // A missing folder is the cause to name, not the file inside it.
+            result.error = directoryError ? directoryError : error;
+            result.failedPath = directoryError ? directory : path;
             break;
         }
-        if (!WriteWav(file, path, i, 1)) break;
-        written = i + 1;
+        if (int error = WriteWav(file, i, 1)) {
+            result.error = error;
+            result.failedPath = path;
+            break;
+        }
+        result.filesWritten = i + 1;
     }
-    LogPrint("\r\nWrote %d .wav files in directory %s at frequency %d.", static_cast<int>(written),
+    LogPrint("\r\nWrote %d .wav files in directory %s at frequency %d.", static_cast<int>(result.filesWritten),
              directory.c_str(), static_cast<int>(app.frequency));
+    return result;
 }

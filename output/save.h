@@ -1,18 +1,39 @@
 // Saving samples as WAVE files.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <string>
 
+// What a save did, for a front end that decides by it rather than by the
+// log or the boxes.
+struct SaveResult {
+    bool refused = false;    // nothing to save (no ROM, no samples)
+    bool cancelled = false;  // the user gave up in the dialog or the Retry box
+    unsigned filesWritten = 0;
+    int error = 0;           // errno of the failure that ended the save
+    std::string failedPath;  // the file, or the folder, that failed
+
+    bool Ok() const { return !refused && !cancelled && error == 0; }
+};
+
 // Saves slot currentSample - 1 to a file chosen in the save dialog.
-void SaveCurrentSample();
+SaveResult SaveCurrentSample();
 // Command: guards, then SaveAllSamplesOneFile.
-void SaveAllCommand();
+SaveResult SaveAllCommand();
 // Saves every sample back to back behind one header, to a chosen file.
-void SaveAllSamplesOneFile();
+SaveResult SaveAllSamplesOneFile();
 // Saves every sample as <dir>/<n>.wav in a directory named after the ROM.
-void SaveEachSample();
+SaveResult SaveEachSample();
 // The same into a directory of the caller's choice.
-void SaveEachSampleInto(const std::string& directory);
+SaveResult SaveEachSampleInto(const std::string& directory);
+// Writes every sample behind one header to a stream that is already open
+// (standard output); returns 0 or the errno of the failed write.
+int SaveAllSamplesToStream(std::FILE* stream);
+
+// The PCM bytes of every sample in the table, counted without wrapping:
+// the one-file saves hold this much behind their header.
+uint64_t ListedPcmBytes();
 
 // The directory that SaveEachSample writes into for this ROM path.
 std::string SaveDirectoryFor(const std::string& romPath);

@@ -1,36 +1,128 @@
 #include "output/wav_file.h"
 
+#include <cerrno>
+#include <random>
+
 #include "core/file_system.h"
+#include "output/pending_file.h"
 
 namespace {
+
 long long writeBudget = -1;
+
+#ifdef _WIN32
+constexpr const char* kSeparators = "\\/";
+#else
+constexpr const char* kSeparators = "/";
+#endif
+
+// A hidden name beside the target that no other writer picks: the
+// target's name with a random tag.
+std::string TemporaryName(const std::string& target) {
+    static std::mt19937 random{std::random_device{}()};
+    size_t nameStart = target.find_last_of(kSeparators);
+    nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
+    char tag[16];
+    std::snprintf(tag, sizeof tag, "%08x", static_cast<unsigned>(random()));
+    return target.substr(0, nameStart) + "." + target.substr(nameStart) + "." + tag + ".tmp";
 }
 
-std::FILE* OpenForWrite(const std::string& path) { return std::fopen(path.c_str(), "wb"); }
+// Whether the target is a device or pipe, itself or behind a link.
+bool WrittenDirectly(const std::string& target, int& error) {
+    FileInfo info;
+    error = LstatFile(target, info);
+    if (error == ENOENT) error = 0;
+    if (error || info.kind == FileKind::kMissing || info.kind == FileKind::kRegular) return false;
+    if (info.kind == FileKind::kDirectory) {
+        error = EISDIR;
+        return false;
+    }
+    if (info.kind == FileKind::kSymlink) {
+        FileInfo linked;
+        return StatFile(target, linked) == 0 && linked.kind == FileKind::kOther;
+    }
+    return true;
+}
 
-bool WriteAll(std::FILE* file, const void* data, size_t bytes) {
+void Close(OutputFile& file) {
+    if (file.stream) std::fclose(file.stream);
+    file.stream = nullptr;
+}
+
+void RemoveTemporary(OutputFile& file) {
+    if (file.temp.empty()) return;
+    RemoveFile(file.temp);
+    ClearPendingFile();
+    file.temp.clear();
+}
+
+}  // namespace
+
+int OpenOutput(const std::string& target, OutputFile& file) {
+    file = OutputFile();
+    file.target = target;
+    int error = 0;
+    if (WrittenDirectly(target, error)) {
+        file.stream = std::fopen(target.c_str(), "wb");
+        return file.stream ? 0 : (errno ? errno : EIO);
+    }
+    if (error) return error;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temp = TemporaryName(target);
+        // Known to the interrupt handler before it exists, so that no
+        // moment is left when it exists unknown.
+        SetPendingFile(temp.c_str());
+        error = CreateNewFile(temp, file.stream);
+        if (!error) {
+            file.temp = temp;
+            return 0;
+        }
+        ClearPendingFile();
+        if (error != EEXIST) return error;
+    }
+    return error;
+}
+
+bool WriteOutput(OutputFile& file, const void* data, size_t bytes) {
+    if (file.error) return false;
     if (bytes == 0) return true;
     if (writeBudget >= 0) {
         if (static_cast<unsigned long long>(writeBudget) < bytes) {
-            std::fwrite(data, 1, static_cast<size_t>(writeBudget), file);
+            std::fwrite(data, 1, static_cast<size_t>(writeBudget), file.stream);
             writeBudget = 0;
+            file.error = ENOSPC;
             return false;
         }
         writeBudget -= static_cast<long long>(bytes);
     }
-    return std::fwrite(data, 1, bytes, file) == bytes;
+    errno = 0;
+    if (std::fwrite(data, 1, bytes, file.stream) == bytes) return true;
+    file.error = errno ? errno : EIO;
+    return false;
 }
 
-bool CloseWritten(std::FILE* file) {
-    bool flushed = std::fflush(file) == 0;
-    bool closed = std::fclose(file) == 0;
-    return flushed && closed;
+int FinishOutput(OutputFile& file) {
+    int error = file.error;
+    errno = 0;
+    if (!error && std::fflush(file.stream) != 0) error = errno ? errno : EIO;
+    // A device or pipe has nothing to sync.
+    if (!error && !file.temp.empty()) error = SyncFile(file.stream);
+    errno = 0;
+    if (std::fclose(file.stream) != 0 && !error) error = errno ? errno : EIO;
+    file.stream = nullptr;
+    if (!error && !file.temp.empty()) error = RenameOver(file.temp, file.target);
+    if (error) {
+        RemoveTemporary(file);
+        return error;
+    }
+    if (!file.temp.empty()) ClearPendingFile();
+    file.temp.clear();
+    return 0;
 }
 
-void RemoveIncompleteFile(const std::string& path) {
-    // LstatFile looks at a link itself, so a link is left alone.
-    FileInfo info;
-    if (LstatFile(path, info) == 0 && info.kind == FileKind::kRegular) RemoveFile(path);
+void AbandonOutput(OutputFile& file) {
+    Close(file);
+    RemoveTemporary(file);
 }
 
 void SetWriteBudget(long long bytes) { writeBudget = bytes; }

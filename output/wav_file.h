@@ -1,19 +1,31 @@
-// Writing a file with every write and the close checked.
+// Writing a file whole or not at all. The bytes go to a temporary file
+// beside the target, which replaces the target only once it is complete,
+// flushed and synced; whatever was at the target stays untouched until
+// then, and a symbolic link there is replaced, not written through. A
+// device or pipe (also behind a link) is written directly: it cannot be
+// replaced, and there is nothing in it to keep.
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
 #include <string>
 
-// Opens path for writing in binary mode; nullptr on failure.
-std::FILE* OpenForWrite(const std::string& path);
-// Writes all bytes; false when the stream took fewer.
-bool WriteAll(std::FILE* file, const void* data, size_t bytes);
-// Flushes and closes; false when either failed. The file is closed either way.
-bool CloseWritten(std::FILE* file);
-// Removes a file that could not be written whole, but only a regular file:
-// never a device, and never what a symbolic link points to.
-void RemoveIncompleteFile(const std::string& path);
+struct OutputFile {
+    std::FILE* stream = nullptr;
+    std::string target;
+    std::string temp;  // empty while writing the target directly
+    int error = 0;     // errno of the first failed write
+};
+
+// Opens for writing; returns 0 or an errno value.
+int OpenOutput(const std::string& target, OutputFile& file);
+// Writes all bytes; false (with file.error set) when the stream took fewer.
+bool WriteOutput(OutputFile& file, const void* data, size_t bytes);
+// Flushes, syncs and closes, then renames the temporary file over the
+// target. Returns 0, or an errno value after removing the temporary file.
+int FinishOutput(OutputFile& file);
+// Closes and removes the temporary file: the target keeps what it had.
+void AbandonOutput(OutputFile& file);
 
 // Test hook: after this many more bytes every write fails (-1: no limit).
 void SetWriteBudget(long long bytes);

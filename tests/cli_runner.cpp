@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,11 +21,12 @@ void CliRunTest::TearDown() {
     fs::remove_all(root, ignored);
 }
 
-CliResult CliRunTest::Run(const std::vector<std::string>& args) {
+CliResult CliRunTest::Run(const std::vector<std::string>& args, const std::string& stdoutTo) {
     std::string errPath = root + "/stderr.txt";
     std::string command = "cd " + Quote(work) + " && timeout 60 " + Quote(VOXTRAWL_CLI);
     for (const std::string& arg : args) command += " " + Quote(arg);
     command += " 2>" + Quote(errPath);
+    if (!stdoutTo.empty()) command += " >" + Quote(stdoutTo);
     CliResult result{-1, "", ""};
     std::FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return result;
@@ -46,6 +48,13 @@ std::string Quote(const std::string& text) {
     std::string quoted = "'";
     for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
+}
+
+std::vector<std::string> Entries(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string ReadText(const std::string& path) {

@@ -21,7 +21,9 @@ protected:
     void TearDown() override;
 
     // Runs the program in the work directory; a hang ends after 60 s.
-    CliResult Run(const std::vector<std::string>& args);
+    // stdoutTo, when given, is where its standard output goes (a path for
+    // the shell: "/dev/full", a file) instead of result.out.
+    CliResult Run(const std::vector<std::string>& args, const std::string& stdoutTo = "");
     // Writes a file into the work directory, with its folders; returns its
     // name there.
     std::string Put(const std::string& name, const Bytes& bytes);
@@ -33,3 +35,5 @@ protected:
 // The text quoted for a POSIX shell.
 std::string Quote(const std::string& text);
 std::string ReadText(const std::string& path);
+// Directory entries, by name, hidden ones included.
+std::vector<std::string> Entries(const std::string& dir);

@@ -25,14 +25,6 @@ int16_t PcmAt(const Bytes& wav, size_t index) {
     return static_cast<int16_t>(GetLe16(wav.data() + kWavHeaderBytes + 2 * index));
 }
 
-// Directory entries, by name.
-std::vector<std::string> Entries(const std::string& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 using CliTest = CliRunTest;
 
 // Two qualifying runs and one a block too short for the initial minimum:
@@ -138,7 +130,6 @@ TEST_F(CliTest, ListJsonFollowsTheMinimumRun) {
         {"567", {5, 600, 1234}},
         {"577", {600}},
         {"622", {}},
-        {"-1", {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.minRun);
@@ -155,6 +146,8 @@ TEST_F(CliTest, ListJsonFollowsTheMinimumRun) {
             EXPECT_EQ(samples[i]["end"], c.starts[i] + 9 * (blocks - 1));
             EXPECT_EQ(samples[i]["bytes"], 32 * (blocks - 1));
             EXPECT_EQ(samples[i]["loop"], c.starts[i] == 600);
+            EXPECT_EQ(samples[i]["file"], std::to_string(i + 1) + ".wav");
+            EXPECT_TRUE(samples[i]["notStored"].is_null());
         }
     }
 }
@@ -165,30 +158,49 @@ TEST_F(CliTest, ExitCodesAndMessages) {
     Put("blocker", {1, 2, 3});  // a file where a directory is wanted
     Put("silent.sfc", Filler(4000));
     fs::create_directory(work + "/adir");
+    const std::string minRunRange = "--min-run: takes a decimal whole number from 0 to 2147483647, not ";
+    const std::string rateRange = "--rate: takes a decimal whole number from 1 to 2147483647, not ";
+    // Every line expected on stderr, in order; an empty list wants it empty.
     struct Case {
         std::vector<std::string> args;
         int status;
-        std::string inErr;
+        std::vector<std::string> errLines;
     } cases[] = {
-        {{"rip", "missing.sfc"}, 1, "Internal Error (?): Unable to stat() file 'missing.sfc'."},
-        {{"list", "missing.sfc"}, 1, "Internal Error (?): Unable to stat() file 'missing.sfc'."},
-        {{"rip", "empty.sfc"}, 1, "Ahem...: empty.sfc is 0 bytes!"},
-        {{"rip", "adir"}, 1, "Can't Load Rom...!: "},
-        {{"rip", rom, "--out", "blocker/wavs"}, 1, ""},
+        {{"rip", "missing.sfc"},
+         1,
+         {"Internal Error (?): Unable to stat() file 'missing.sfc'.",
+          "voxtrawl-cli: cannot read 'missing.sfc': No such file or directory"}},
+        {{"list", "missing.sfc"}, 1, {"Internal Error (?): Unable to stat() file 'missing.sfc'."}},
+        {{"rip", "empty.sfc"}, 1, {"Ahem...: empty.sfc is 0 bytes!", "voxtrawl-cli: cannot read 'empty.sfc': the file is empty"}},
+        {{"rip", "adir"}, 1, {"Can't Load Rom...!: adir is a directory", "voxtrawl-cli: cannot read 'adir': Is a directory"}},
+        {{"rip", rom, "--out", "blocker/wavs"}, 1, {"voxtrawl-cli: cannot create the folder 'blocker/wavs': Not a directory"}},
+        {{"rip", rom, "--out", "blocker"}, 1, {"voxtrawl-cli: 'blocker' is not a directory"}},
         // A Retry/Cancel box answered Cancel: a Retry would try forever.
-        {{"rip", rom, "--one-file", "blocker/all.wav"}, 1, "Couldn't Open File: Unable to open file for writing."},
-        {{"rip", "silent.sfc"}, 0, ""},
-        {{"rip", rom, "--bogus"}, 2, "Usage:"},
-        {{"rip"}, 2, "Usage:"},
-        {{}, 2, "Usage:"},
-        {{"list", rom, rom}, 2, "Usage:"},
-        {{"rip", rom, rom, "--one-file", "x.wav"}, 2, "Usage:"},
-        {{"rip", rom, "--out", "o", "--one-file", "x.wav"}, 2, "Usage:"},
-        {{"rip", rom, "--rate", "0"}, 2, "Usage:"},
-        {{"rip", rom, "--min-run", "many"}, 2, "Usage:"},
-        {{"--help"}, 0, ""},
-        {{"rip", "--help"}, 0, ""},
-        {{"--version"}, 0, ""},
+        {{"rip", rom, "--one-file", "blocker/all.wav"},
+         1,
+         {"Couldn't Open File: Unable to open file for writing.",
+          "voxtrawl-cli: cannot write 'blocker/all.wav': Not a directory"}},
+        {{"rip", "silent.sfc"}, 0, {}},
+        {{"rip", rom, "--bogus"}, 2, {"Usage:"}},
+        {{"rip"}, 2, {"Usage:"}},
+        {{}, 2, {"Usage:"}},
+        {{"ripp", rom}, 2, {"voxtrawl-cli: unknown command 'ripp'", "Usage:"}},
+        {{"list", rom, rom}, 2, {"Usage:"}},
+        {{"rip", rom, rom, "--one-file", "x.wav"}, 2, {"Usage:"}},
+        {{"rip", rom, "--out", "o", "--one-file", "x.wav"}, 2, {"Usage:"}},
+        {{"rip", rom, "--out", ""}, 2, {"--out: needs a path", "Usage:"}},
+        {{"rip", rom, "--one-file", ""}, 2, {"--one-file: needs a path", "Usage:"}},
+        {{"report", rom, "-o", ""}, 2, {"--out: needs a path", "Usage:"}},
+        {{"rip", rom, "--rate", "0"}, 2, {rateRange + "'0'", "Usage:"}},
+        {{"rip", rom, "--rate", "0x10"}, 2, {rateRange + "'0x10'"}},
+        {{"list", rom, "--rate", "2147483648"}, 2, {rateRange + "'2147483648'"}},
+        {{"rip", rom, "--min-run", "many"}, 2, {minRunRange + "'many'"}},
+        {{"list", rom, "--min-run", "-1"}, 2, {minRunRange + "'-1'"}},
+        {{"list", rom, "--min-run", "568x"}, 2, {minRunRange + "'568x'"}},
+        {{"list", rom, "--min-run", ""}, 2, {minRunRange + "''"}},
+        {{"--help"}, 0, {}},
+        {{"rip", "--help"}, 0, {}},
+        {{"--version"}, 0, {}},
     };
     for (const Case& c : cases) {
         std::string shown;
@@ -196,7 +208,14 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         SCOPED_TRACE(shown);
         CliResult result = Run(c.args);
         EXPECT_EQ(result.status, c.status) << result.err;
-        EXPECT_NE(result.err.find(c.inErr), std::string::npos) << result.err;
+        if (c.errLines.empty()) {
+            EXPECT_EQ(result.err, "");
+        }
+        size_t at = 0;
+        for (const std::string& line : c.errLines) {
+            at = result.err.find(line, at);
+            ASSERT_NE(at, std::string::npos) << "wanted: " << line << "\ngot: " << result.err;
+        }
         if (c.status == 1 && c.args[0] == "list") {
             EXPECT_EQ(result.out, "");
         }
@@ -204,6 +223,11 @@ TEST_F(CliTest, ExitCodesAndMessages) {
     // Nothing was written where nothing could be, or where nothing was found.
     EXPECT_EQ(Entries(work),
               (std::vector<std::string>{"adir", "blocker", "empty.sfc", "game.sfc", "silent.sfc"}));
+    // Options are read in decimal, leading zeros and all.
+    CliResult decimal = Run({"list", rom, "--json", "--rate", "010", "--min-run", "0568"});
+    ASSERT_EQ(decimal.status, 0) << decimal.err;
+    EXPECT_EQ(nlohmann::json::parse(decimal.out)["rate"], 10);
+    EXPECT_EQ(nlohmann::json::parse(decimal.out)["minRunBytes"], 568);
     CliResult unwritable = Run({"rip", rom, "--out", "blocker/wavs"});
     EXPECT_NE(unwritable.out.find("\nCan't write file blocker/wavs/1.wav.\n"), std::string::npos) << unwritable.out;
     EXPECT_NE(Run({"--help"}).out.find("list"), std::string::npos);

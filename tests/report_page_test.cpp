@@ -10,17 +10,18 @@
 
 namespace {
 
-Report ReportOf(const std::string& romPath, std::vector<ReportSample> samples, const Bytes& pcm) {
+Report ReportOf(const std::string& romPath, std::vector<ScannedRun> runs, const Bytes& pcm) {
     Report report;
     report.romPath = romPath;
     report.romSize = 4096;
     report.rate = 22050;
     report.minRunBytes = 100;
-    report.runsFound = static_cast<uint32_t>(samples.size());
-    report.samples = std::move(samples);
+    report.runs = std::move(runs);
     report.pcm = pcm;
     return report;
 }
+
+constexpr RunOutcome kStored = RunOutcome::kStored;
 
 TEST(ReportPage, PcmIsStandardBase64WithPadding) {
     // The test vectors of RFC 4648, section 10.
@@ -40,13 +41,16 @@ TEST(ReportPage, PcmIsStandardBase64WithPadding) {
 
 TEST(ReportPage, SamplesCountTheirBlocksAndFollowEachOtherInThePcm) {
     Bytes pcm(2048 + 320);
-    std::vector<ReportSample> samples = {
-        {0x10, 0x10 + 9 * 64, false, 2048},  // 65 blocks
-        {0x800, 0x800, true, 0},             // a lone end block: no PCM
-        {0x900, 0x900 + 9 * 10, false, 320},
+    std::vector<ScannedRun> samples = {
+        {0x10, 0x10 + 9 * 64, false, kStored, 0, 2048},  // 65 blocks
+        {0x800, 0x800, true, kStored, 1, 0},             // a lone end block: no PCM
+        {0x900, 0x900 + 9 * 10, false, kStored, 2, 320},
     };
     Report report = ReportOf("roms/sub dir/game.smc", samples, pcm);
-    report.runsFound = 5;  // two more did not fit in the table
+    // Two more did not fit in the table, one more found no memory.
+    report.runs.push_back({0xA00, 0xA00 + 9 * 70, false, RunOutcome::kTableFull, 0, 0});
+    report.runs.push_back({0xD00, 0xD00 + 9 * 70, false, RunOutcome::kTableFull, 0, 0});
+    report.runs.insert(report.runs.begin() + 1, {0x400, 0x400 + 9 * 70, false, RunOutcome::kNoMemory, 0, 0});
     nlohmann::json data = PageData(BuildReportPage(report));
 
     EXPECT_EQ(data["rom"]["name"], "game.smc");
@@ -54,7 +58,11 @@ TEST(ReportPage, SamplesCountTheirBlocksAndFollowEachOtherInThePcm) {
     EXPECT_EQ(data["rom"]["size"], 4096);
     EXPECT_EQ(data["rate"], 22050);
     EXPECT_EQ(data["minRunBytes"], 100);
-    EXPECT_EQ(data["runsFound"], 5);
+    EXPECT_EQ(data["runsFound"], 6);
+    EXPECT_EQ(data["notStoredLimit"], 2);
+    EXPECT_EQ(data["notStoredMemory"], 1);
+    EXPECT_EQ(data["allInOneBytes"], 2048 + 320);
+    EXPECT_EQ(data["allInOneFits"], true);
     EXPECT_EQ(data["maxSamples"], 1280);
     EXPECT_EQ(data["rates"], nlohmann::json({5500, 6000, 7333, 8000, 11025, 16000, 22050, 32000, 44100, 48000}));
     ASSERT_EQ(data["samples"].size(), 3u);
@@ -69,7 +77,15 @@ TEST(ReportPage, SamplesCountTheirBlocksAndFollowEachOtherInThePcm) {
         EXPECT_EQ(sample["bytes"], samples[i].bytes);
         EXPECT_EQ(sample["blocks"], blocks[i]);
         EXPECT_EQ(sample["offset"], offsets[i]);
+        EXPECT_EQ(sample["file"], std::to_string(i + 1) + ".wav");
     }
+
+    // PCM a WAVE header cannot describe: no one-file download then.
+    report.runs = {{0x10, 0x10 + 9 * 64, false, kStored, 0, 0xFFFFFFFFu - 36},
+                   {0x900, 0x900 + 9 * 64, false, kStored, 1, 1}};
+    data = PageData(BuildReportPage(report));
+    EXPECT_EQ(data["allInOneBytes"], 0xFFFFFFFFu - 35);
+    EXPECT_EQ(data["allInOneFits"], false);
 }
 
 TEST(ReportPage, APathIsOnlyEverText) {

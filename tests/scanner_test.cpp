@@ -19,7 +19,7 @@ namespace {
 using RunList = std::vector<std::pair<uint32_t, uint32_t>>;
 
 RunList observedRuns;
-void RecordRun(uint32_t runStart, uint32_t runEnd, bool) { observedRuns.emplace_back(runStart, runEnd); }
+void RecordRun(uint32_t runStart, uint32_t runEnd, RunOutcome) { observedRuns.emplace_back(runStart, runEnd); }
 
 // Records, in order, every platform call the scan makes, and where the
 // scan stood at each progress step.

@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "output/wav_file.h"
 #include "tests/test_support.h"
@@ -22,77 +25,81 @@ Bytes Pattern(size_t bytes) {
     return data;
 }
 
-TEST_F(WavFileTest, WritesEveryByteAndClosesClean) {
-    std::string path = tempDir + "/out.wav";
+// Names in dir that are not the given ones: left-over temporary files.
+std::vector<std::string> Others(const std::string& dir, const std::vector<std::string>& known) {
+    std::vector<std::string> others;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        std::string name = entry.path().filename().string();
+        if (std::find(known.begin(), known.end(), name) == known.end()) others.push_back(name);
+    }
+    return others;
+}
+
+TEST_F(WavFileTest, WritesEveryByteThenReplacesTheTarget) {
+    std::string path = WriteTempFile("out.wav", Pattern(10));
     Bytes data = Pattern(300000);  // more than one stream buffer
-    std::FILE* file = OpenForWrite(path);
-    ASSERT_NE(file, nullptr);
-    EXPECT_TRUE(WriteAll(file, data.data(), 1000));
-    EXPECT_TRUE(WriteAll(file, data.data() + 1000, 0)) << "nothing to write is no failure";
-    EXPECT_TRUE(WriteAll(file, data.data() + 1000, data.size() - 1000));
-    EXPECT_TRUE(CloseWritten(file));
+    OutputFile file;
+    ASSERT_EQ(OpenOutput(path, file), 0);
+    EXPECT_TRUE(WriteOutput(file, data.data(), 1000));
+    EXPECT_TRUE(WriteOutput(file, data.data() + 1000, 0)) << "nothing to write is no failure";
+    EXPECT_TRUE(WriteOutput(file, data.data() + 1000, data.size() - 1000));
+    EXPECT_EQ(ReadWholeFile(path), Pattern(10)) << "the old file stays until the new one is whole";
+    EXPECT_EQ(FinishOutput(file), 0);
     EXPECT_EQ(ReadWholeFile(path), data);
+    EXPECT_EQ(Others(tempDir, {"out.wav"}), std::vector<std::string>{});
 }
 
 TEST_F(WavFileTest, OpenFailsWhereNoFileCanBe) {
-    EXPECT_EQ(OpenForWrite(tempDir + "/missing/out.wav"), nullptr);
-    EXPECT_EQ(OpenForWrite(tempDir), nullptr) << "a directory";
+    OutputFile file;
+    EXPECT_EQ(OpenOutput(tempDir + "/missing/out.wav", file), ENOENT);
+    EXPECT_EQ(OpenOutput(tempDir, file), EISDIR) << "a directory";
 }
 
-TEST_F(WavFileTest, AFullDiskIsReportedByTheWriteOrTheClose) {
+TEST_F(WavFileTest, AFullDeviceIsReportedByTheWriteOrTheFinish) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    // A small write stays in the stream's buffer: the close must fail.
-    std::FILE* file = OpenForWrite("/dev/full");
-    ASSERT_NE(file, nullptr);
+    // A device is written directly; a small write stays in the buffer.
+    OutputFile file;
+    ASSERT_EQ(OpenOutput("/dev/full", file), 0);
+    EXPECT_TRUE(file.temp.empty());
     Bytes data = Pattern(100);
-    WriteAll(file, data.data(), data.size());
-    EXPECT_FALSE(CloseWritten(file));
+    WriteOutput(file, data.data(), data.size());
+    EXPECT_EQ(FinishOutput(file), ENOSPC);
     // A large one reaches the device at once.
-    file = OpenForWrite("/dev/full");
-    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(OpenOutput("/dev/full", file), 0);
     Bytes large = Pattern(1 << 20);
-    EXPECT_FALSE(WriteAll(file, large.data(), large.size()));
-    CloseWritten(file);
+    EXPECT_FALSE(WriteOutput(file, large.data(), large.size()));
+    EXPECT_EQ(file.error, ENOSPC);
+    AbandonOutput(file);
+    EXPECT_TRUE(fs::exists("/dev/full"));
 }
 
-TEST_F(WavFileTest, TheWriteBudgetCutsAtExactlyItsSize) {
-    std::string path = tempDir + "/cut.wav";
+TEST_F(WavFileTest, AFailedWriteLeavesTheTargetAsItWas) {
+    std::string path = WriteTempFile("kept.wav", Pattern(10));
     Bytes data = Pattern(100);
-    std::FILE* file = OpenForWrite(path);
-    ASSERT_NE(file, nullptr);
+    OutputFile file;
+    ASSERT_EQ(OpenOutput(path, file), 0);
     SetWriteBudget(60);
-    EXPECT_TRUE(WriteAll(file, data.data(), 50));
-    EXPECT_FALSE(WriteAll(file, data.data() + 50, 50));
-    EXPECT_FALSE(WriteAll(file, data.data(), 1)) << "the budget stays spent";
+    EXPECT_TRUE(WriteOutput(file, data.data(), 50));
+    EXPECT_FALSE(WriteOutput(file, data.data() + 50, 50));
+    EXPECT_FALSE(WriteOutput(file, data.data(), 1)) << "the budget stays spent";
     SetWriteBudget(-1);
-    CloseWritten(file);
-    EXPECT_EQ(ReadWholeFile(path), Bytes(data.begin(), data.begin() + 60));
+    EXPECT_EQ(FinishOutput(file), ENOSPC);
+    EXPECT_EQ(ReadWholeFile(path), Pattern(10));
+    EXPECT_EQ(Others(tempDir, {"kept.wav"}), std::vector<std::string>{});
 }
 
-TEST_F(WavFileTest, OnlyARegularFileIsRemovedAfterAFailedWrite) {
-    std::string regular = WriteTempFile("half.wav", Pattern(10));
-    RemoveIncompleteFile(regular);
-    EXPECT_FALSE(fs::exists(regular));
-
-    // A link is left alone, and so is what it points to.
+TEST_F(WavFileTest, ALinkAtTheTargetIsReplacedNotWrittenThrough) {
     std::string target = WriteTempFile("target.wav", Pattern(10));
     std::string link = tempDir + "/link.wav";
     fs::create_symlink(target, link);
-    RemoveIncompleteFile(link);
-    EXPECT_TRUE(fs::is_symlink(link));
+    Bytes data = Pattern(50);
+    OutputFile file;
+    ASSERT_EQ(OpenOutput(link, file), 0);
+    ASSERT_TRUE(WriteOutput(file, data.data(), data.size()));
+    ASSERT_EQ(FinishOutput(file), 0);
+    EXPECT_FALSE(fs::is_symlink(link));
+    EXPECT_EQ(ReadWholeFile(link), data);
     EXPECT_EQ(ReadWholeFile(target), Pattern(10));
-
-    std::string fifo = tempDir + "/fifo.wav";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    RemoveIncompleteFile(fifo);
-    EXPECT_TRUE(fs::is_fifo(fifo));
-
-    std::string dir = tempDir + "/dir.wav";
-    fs::create_directory(dir);
-    RemoveIncompleteFile(dir);
-    EXPECT_TRUE(fs::is_directory(dir));
-
-    RemoveIncompleteFile(tempDir + "/never-written.wav");  // nothing there: nothing happens
 }
 
 }  // namespace

@@ -21,11 +21,12 @@ void ShowOptions() { CurrentPlatform().ShowOptionsWindow(); }
 void ShowSamples() { CurrentPlatform().ShowSamplesWindow(); }
 
 const CommandEntry kCommands[] = {
-    {IDM_LOAD_AND_RIP, LoadAndRip, nullptr},
+    {IDM_LOAD_AND_RIP, [] { LoadAndRip(); }, nullptr},
     {IDM_UNLOAD_ROM, UnloadRom, nullptr},
     {IDM_RIP, RequestRip, nullptr},
-    {IDM_SAVE_ALL_ONE_FILE, SaveAllCommand, nullptr},
-    {IDM_SAVE_EACH, SaveEachSample, nullptr},
+    // The window learns what a save did from the log and the boxes; its result is for the CLI.
+    {IDM_SAVE_ALL_ONE_FILE, [] { SaveAllCommand(); }, nullptr},
+    {IDM_SAVE_EACH, [] { SaveEachSample(); }, nullptr},
     {IDM_EXIT, ExitProgram, nullptr},
     {IDM_OPTIONS, ShowOptions, nullptr},
     {IDM_CLEAR_LOG, LogClear, nullptr},

@@ -21,9 +21,13 @@ offend() {
     failed=1
 }
 
-# Source files under the given directories, tracked or new; what git
-# ignores (build trees, downloaded modules) stays out.
-sources() { git ls-files --cached --others --exclude-standard -- "$@" | grep -E '\.(c|cc|cpp|h|hpp)$' || true; }
+# Source files under the given directories; build trees and downloaded
+# modules stay out. (find, not git: a tree unpacked from an archive counts.)
+sources() {
+    find "$@" \( -name 'build*' -o -name node_modules -o -name .git \) -prune -o \
+        -type f \( -name '*.c' -o -name '*.cc' -o -name '*.cpp' -o -name '*.h' -o -name '*.hpp' \) -print |
+        sed 's|^\./||'
+}
 
 includes() { # files pattern
     local files=$1 pattern=$2

@@ -1,5 +1,6 @@
 #include "core/file_system.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,5 +54,17 @@ int SyncFile(std::FILE* file) {
 }
 
 int RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
+
+int CreateNewFile(const std::string& path, std::FILE*& file) {
+    file = nullptr;
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return errno;
+    file = ::fdopen(fd, "wb");
+    if (file) return 0;
+    int error = errno;
+    ::close(fd);
+    ::unlink(path.c_str());
+    return error;
+}
 
 int MakeDirectory(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0 ? 0 : errno; }

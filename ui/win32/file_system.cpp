@@ -2,6 +2,7 @@
 // narrow path means what the Open dialog and the command line meant by it.
 #include "core/file_system.h"
 
+#include <fcntl.h>
 #include <io.h>
 
 #include <cerrno>
@@ -100,6 +101,24 @@ int SyncFile(std::FILE* file) {
 }
 
 int RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) ? 0 : ErrnoFromLastError(); }
+
+int CreateNewFile(const std::string& path, std::FILE*& file) {
+    file = nullptr;
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return ErrnoFromLastError();
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        DeleteFileA(path.c_str());
+        return EMFILE;
+    }
+    file = _fdopen(fd, "wb");
+    if (file) return 0;
+    _close(fd);
+    DeleteFileA(path.c_str());
+    return EMFILE;
+}
 
 int MakeDirectory(const std::string& path) {
     return CreateDirectoryA(path.c_str(), nullptr) ? 0 : ErrnoFromLastError();

@@ -1,0 +1,6 @@
+// What voxtrawl-cli does when it is interrupted: remove the temporary file
+// it is writing (output/pending_file.h), then end with exit code 128 + the
+// signal number. One implementation per system: cli/posix/interrupt.cpp.
+#pragma once
+
+void InstallInterruptCleanup();

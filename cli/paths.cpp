@@ -1,0 +1,50 @@
+#include "cli/paths.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "core/file_system.h"
+
+namespace fs = std::filesystem;
+
+std::string ShownText(const std::string& text) {
+    std::string shown;
+    for (char c : text) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            shown += c;
+        } else if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            shown += escape;
+        }
+    }
+    return shown;
+}
+
+std::string Quoted(const std::string& path) { return "'" + ShownText(path) + "'"; }
+
+std::string RipFolderFor(const std::string& romPath) {
+    fs::path path(romPath);
+    // A name such as ".hidden" has no extension: it gets the "_" too.
+    if (!path.has_filename() || path.extension().empty()) return romPath + "_";
+    return path.replace_extension().string();
+}
+
+std::string RipFolderUnder(const std::string& out, const std::string& romPath) {
+    return (fs::path(out) / RipFolderFor(fs::path(romPath).filename().string())).string();
+}
+
+bool IsNumberedWav(const std::string& name, unsigned long& number) {
+    size_t digits = name.size() >= 4 ? name.size() - 4 : 0;
+    if (digits == 0 || digits > 9 || name.compare(digits, 4, ".wav") != 0 || name[0] == '0') return false;
+    if (name.find_first_not_of("0123456789") != digits) return false;
+    number = std::stoul(name.substr(0, digits));
+    return true;
+}

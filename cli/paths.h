@@ -1,0 +1,24 @@
+// Names the command-line tool derives from the user's paths, and paths as
+// it shows them in messages.
+#pragma once
+
+#include <string>
+
+// The text with control characters written as escapes (\n, \t, \x1B ...),
+// so that a file name cannot move the cursor or fake a line of output.
+std::string ShownText(const std::string& text);
+// ShownText in single quotes, for a path inside a message.
+std::string Quoted(const std::string& path);
+
+// The folder that rip writes a ROM's numbered files into when no --out is
+// given: the ROM's path without its last extension ("Game v1.0.sfc" gives
+// "Game v1.0"), or with "_" appended when it has none ("game" gives
+// "game_"), so that it never names the ROM itself.
+std::string RipFolderFor(const std::string& romPath);
+// The folder inside --out for one of several ROMs: the same rule applied
+// to the ROM's file name alone.
+std::string RipFolderUnder(const std::string& out, const std::string& romPath);
+
+// Whether a file name is one that rip gives a sample ("12.wav"); number
+// receives the 12.
+bool IsNumberedWav(const std::string& name, unsigned long& number);

@@ -1,0 +1,31 @@
+// One qualifying run of a scan, as list, report and rip see it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/brr_block.h"
+#include "core/brr_decoder.h"
+
+// A qualifying run of the scan, in image order: the one record that
+// list, report and rip share.
+struct ScannedRun {
+    uint32_t start;  // offset of the first block header
+    uint32_t end;    // offset of the end block header
+    bool loop;       // loop flag of the first block
+    RunOutcome outcome;
+    uint32_t slot;   // its sample table slot, when stored
+    uint32_t bytes;  // its PCM bytes, when stored
+
+    bool Stored() const { return outcome == RunOutcome::kStored; }
+    uint32_t Blocks() const { return BlocksInRun(start, end); }
+    // The file rip saves it as ("12.wav": slot 11); empty when not stored.
+    std::string FileName() const { return Stored() ? std::to_string(slot + 1) + ".wav" : ""; }
+    // Why it was not stored ("limit", "memory"); nullptr when it was.
+    const char* NotStoredReason() const {
+        if (outcome == RunOutcome::kTableFull) return "limit";
+        if (outcome == RunOutcome::kNoMemory) return "memory";
+        return nullptr;
+    }
+};
+
