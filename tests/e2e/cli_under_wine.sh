@@ -10,6 +10,8 @@ win=$(realpath "$1") native=$(realpath "$2") data=$(realpath "$3") work=$4
 mkdir -p "$work" && work=$(realpath "$work")
 
 failures=0
+quote=$'Kirby\xe2\x80\x99s Demo'   # U+2019: byte 0x92 in code page 1252
+accent=$'Pok\xc3\xa9mon Test'      # U+00E9: byte 0xE9
 
 fail() {
     echo "FAIL [$case_name]: $*"
@@ -79,6 +81,12 @@ compare empty_rom 1 -- list empty.sfc
 compare one_failing_of_two 1 crafted/1.wav -- rip empty.sfc crafted.sfc
 compare bad_option 2 -- rip crafted.sfc --rate 0
 compare no_command 2 --
+
+# Names outside ASCII: UTF-8 here, code page 1252 for the Windows program.
+compare quote_rip 0 "$quote/1.wav" -- rip "$quote.sfc"
+out_charset=UTF-8 compare quote_list_json 0 -- list "$quote.sfc" --json
+compare accent_one_file 0 "$accent.wav" -- rip "$accent.smc" --one-file "$accent.wav"
+compare accent_report 0 "$accent.html" -- report "$accent.smc"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures failures; the outputs are under $work"
