@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/native_path.h"
 #include "cli/paths.h"
 #include "cli/report_page.h"
 #include "cli/standard_output.h"
@@ -41,9 +42,9 @@ void CollectRuns(const std::vector<ScannedRun>& runs, Report& report) {
 // The ROM's path with .html for its extension; a ROM that already ends
 // in .html keeps it and gets another, so it is never overwritten.
 std::string DefaultPagePath(const std::string& rom) {
-    fs::path path(rom);
+    fs::path path = PathFromNative(rom);
     if (path.extension() == ".html") return rom + ".html";
-    return path.replace_extension(".html").string();
+    return NativeFromPath(path.replace_extension(".html"));
 }
 
 // Writes the page whole or not at all; returns 0 or the errno of the failure.
