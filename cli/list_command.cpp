@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/commands.h"
+#include "cli/native_path.h"
 #include "cli/standard_output.h"
 #include "cli/sample_rows.h"
 
@@ -24,7 +25,7 @@ struct ListOptions {
 void PrintJson(const ListOptions& options, const SampleSet& set, int32_t rate) {
     OrderedJson samples = OrderedJson::array();
     for (const SetSample& sample : set.samples) samples.push_back(SampleJson(set, sample, rate));
-    OrderedJson listing = {{"rom", options.rom}, {"rate", rate}, {"minRunBytes", options.settings.minRun}};
+    OrderedJson listing = {{"rom", NativeToUtf8(options.rom)}, {"rate", rate}, {"minRunBytes", options.settings.minRun}};
     AddSetFields(set, listing);
     listing["samples"] = samples;
     // File names need not be UTF-8; each byte that is not becomes U+FFFD.

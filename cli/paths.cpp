@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "cli/native_path.h"
 #include "core/file_system.h"
 
 namespace fs = std::filesystem;
@@ -31,14 +32,15 @@ std::string ShownText(const std::string& text) {
 std::string Quoted(const std::string& path) { return "'" + ShownText(path) + "'"; }
 
 std::string RipFolderFor(const std::string& romPath) {
-    fs::path path(romPath);
+    fs::path path = PathFromNative(romPath);
     // A name such as ".hidden" has no extension: it gets the "_" too.
     if (!path.has_filename() || path.extension().empty()) return romPath + "_";
-    return path.replace_extension().string();
+    return NativeFromPath(path.replace_extension());
 }
 
 std::string RipFolderUnder(const std::string& out, const std::string& romPath) {
-    return (fs::path(out) / RipFolderFor(fs::path(romPath).filename().string())).string();
+    std::string romName = NativeFromPath(PathFromNative(romPath).filename());
+    return NativeFromPath(PathFromNative(out) / PathFromNative(RipFolderFor(romName)));
 }
 
 bool IsNumberedWav(const std::string& name, unsigned long& number) {

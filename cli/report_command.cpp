@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/native_path.h"
 #include "cli/paths.h"
 #include "cli/report_page.h"
 #include "cli/sample_rows.h"
@@ -61,9 +62,9 @@ void CollectSamples(const SampleSet& set, int32_t rate, Report& report) {
 // The ROM's path with .html for its extension; a ROM that already ends
 // in .html keeps it and gets another, so it is never overwritten.
 std::string DefaultPagePath(const std::string& rom) {
-    fs::path path(rom);
+    fs::path path = PathFromNative(rom);
     if (path.extension() == ".html") return rom + ".html";
-    return path.replace_extension(".html").string();
+    return NativeFromPath(path.replace_extension(".html"));
 }
 
 // Writes the page whole or not at all; returns 0 or the errno of the failure.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/native_path.h"
 #include "cli/paths.h"
 #include "cli/standard_output.h"
 #include "core/file_system.h"
@@ -52,8 +53,9 @@ std::vector<std::string> FoldersFor(const RipOptions& options) {
 // The folder as the file system will resolve it, for comparing.
 fs::path Resolved(const std::string& folder) {
     std::error_code error;
-    fs::path resolved = fs::weakly_canonical(fs::absolute(folder, error), error);
-    return error ? fs::absolute(folder).lexically_normal() : resolved;
+    fs::path path = PathFromNative(folder);
+    fs::path resolved = fs::weakly_canonical(fs::absolute(path, error), error);
+    return error ? fs::absolute(path).lexically_normal() : resolved;
 }
 
 // Two ROMs ripped into one folder would interleave their samples; names
@@ -77,9 +79,11 @@ bool SharedFolder(const RipOptions& options, const std::vector<std::string>& fol
 std::vector<std::pair<unsigned long, std::string>> NumberedFiles(const std::string& folder) {
     std::vector<std::pair<unsigned long, std::string>> files;
     std::error_code error;
-    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+    for (fs::directory_iterator entry(PathFromNative(folder), error), end; !error && entry != end;
+         entry.increment(error)) {
         unsigned long number = 0;
-        if (IsNumberedWav(entry->path().filename().string(), number)) files.emplace_back(number, entry->path().string());
+        if (IsNumberedWav(NativeFromPath(entry->path().filename()), number))
+            files.emplace_back(number, NativeFromPath(entry->path()));
     }
     std::sort(files.begin(), files.end());
     return files;

@@ -2,17 +2,15 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
+#include "cli/native_path.h"
+#include "core/file_system.h"
 #include "core/little_endian.h"
 #include "output/brr_export.h"
 #include "output/wav_file.h"
 #include "output/wav_header.h"
 #include "output/wav_loop.h"
 #include "ui/log.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -77,8 +75,7 @@ std::vector<uint8_t> SampleWavFile(const SampleSet& set, const SetSample& sample
 SaveOutcome SaveSetFiles(const SampleSet& set, const SampleOptions& options, const std::string& directory,
                          int32_t rate) {
     SaveOutcome outcome;
-    std::error_code ignored;
-    fs::create_directory(directory, ignored);
+    MakeDirectory(directory);  // an existing one is fine; a failure shows at the first file
     const char* extension = options.brrFormat ? ".brr" : ".wav";
     for (const SetSample& sample : set.samples) {
         if (!set.Saved(sample)) continue;
@@ -86,7 +83,7 @@ SaveOutcome SaveSetFiles(const SampleSet& set, const SampleOptions& options, con
             ++outcome.skippedSilent;
             continue;
         }
-        std::string path = (fs::path(directory) / (set.BaseName(sample) + extension)).string();
+        std::string path = NativeFromPath(PathFromNative(directory) / (set.BaseName(sample) + extension));
         std::vector<uint8_t> bytes =
             options.brrFormat ? BuildBrrFile(set.Blocks(sample).data(), sample.blocks, options.brrLoopHeader,
                                              LoopOffsetBytes(sample))

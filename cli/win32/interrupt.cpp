@@ -6,21 +6,36 @@
 
 namespace {
 
-// Runs on a thread of its own. The temporary file was created with
-// FILE_SHARE_DELETE, so deleting it while it is open succeeds: it goes
-// when the process ends and its handle closes.
-BOOL WINAPI RemovePendingAndExit(DWORD event) {
-    if (const char* path = PendingFile()) DeleteFileA(path);
-    // The exit codes of the POSIX build: 128 + SIGINT, SIGHUP, SIGTERM.
+HANDLE mainThread = nullptr;
+
+// The exit codes of the POSIX build: 128 + SIGINT, SIGHUP, SIGTERM.
+UINT ExitCodeFor(DWORD event) {
     switch (event) {
     case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT: ExitProcess(130);
-    case CTRL_CLOSE_EVENT: ExitProcess(129);
-    default: ExitProcess(143);
+    case CTRL_BREAK_EVENT: return 130;
+    case CTRL_CLOSE_EVENT: return 129;
+    default: return 143;  // logoff, shutdown
     }
+}
+
+// Runs on a thread of its own while the main thread goes on, so that one is
+// stopped first: it can then neither rename the file nor start another one
+// while this one looks. The temporary file was created with
+// FILE_SHARE_DELETE, so deleting it while it is open succeeds: it goes when
+// the process ends and its handle closes.
+BOOL WINAPI RemovePendingAndExit(DWORD event) {
+    if (mainThread) SuspendThread(mainThread);
+    if (const char* path = PendingFile()) DeleteFileA(path);
+    // Not ExitProcess: the C runtime would flush streams whose locks the
+    // stopped thread may hold. The POSIX build ends with _exit likewise.
+    TerminateProcess(GetCurrentProcess(), ExitCodeFor(event));
     return TRUE;
 }
 
 }  // namespace
 
-void InstallInterruptCleanup() { SetConsoleCtrlHandler(RemovePendingAndExit, TRUE); }
+void InstallInterruptCleanup() {
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &mainThread, THREAD_SUSPEND_RESUME,
+                    FALSE, 0);
+    SetConsoleCtrlHandler(RemovePendingAndExit, TRUE);
+}

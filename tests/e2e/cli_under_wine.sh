@@ -10,6 +10,8 @@ win=$(realpath "$1") native=$(realpath "$2") data=$(realpath "$3") work=$4
 mkdir -p "$work" && work=$(realpath "$work")
 
 failures=0
+quote=$'Kirby\xe2\x80\x99s Demo'   # U+2019: byte 0x92 in code page 1252
+accent=$'Pok\xc3\xa9mon Test'      # U+00E9: byte 0xE9
 
 fail() {
     echo "FAIL [$case_name]: $*"
@@ -79,6 +81,61 @@ compare empty_rom 1 -- list empty.sfc
 compare one_failing_of_two 1 crafted/1.wav -- rip empty.sfc crafted.sfc
 compare bad_option 2 -- rip crafted.sfc --rate 0
 compare no_command 2 --
+
+# Names outside ASCII: UTF-8 here, code page 1252 for the Windows program.
+compare quote_rip 0 "$quote/1.wav" -- rip "$quote.sfc"
+out_charset=UTF-8 compare quote_list_json 0 -- list "$quote.sfc" --json
+compare accent_one_file 0 "$accent.wav" -- rip "$accent.smc" --one-file "$accent.wav"
+compare accent_report 0 "$accent.html" -- report "$accent.smc"
+
+# Ctrl-C while a file is being written (Wine turns SIGINT into the console's
+# Ctrl-C event): the temporary file goes, exit code 130, and every file that
+# is left is whole. Large samples give the time to catch the write.
+interrupted() {
+    case_name=interrupted
+    local dir=$work/$case_name failures_before=$failures
+    rm -rf "$dir"
+    mkdir -p "$dir/native" "$dir/windows"
+    python3 -c '
+import sys
+block = bytes([0xB0]) + bytes([0xD5] * 8)
+end = bytes([0xB1]) + bytes([0xD5] * 8)
+run = block * 19999 + end
+with open(sys.argv[1], "wb") as f:
+    for i in range(60):
+        f.write(b"\xff" * (23 + i) + run)
+' "$dir/big.sfc"
+    (cd "$dir" && "$native" rip big.sfc --out native >/dev/null)
+    (cd "$dir" && exec wine "$win" rip big.sfc --out windows >/dev/null 2>&1 </dev/null) &
+    local pid=$! caught=0 i
+    for ((i = 0; i < 20000; ++i)); do
+        if compgen -G "$dir/windows/.*.tmp" >/dev/null; then
+            kill -INT "$pid"
+            caught=1
+            break
+        fi
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.001
+    done
+    wait "$pid"
+    local code=$?
+    if [ "$caught" = 0 ]; then
+        fail "no temporary file was seen while the rip ran (exit code $code)"
+    else
+        [ "$code" = 130 ] || fail "exit code $code after Ctrl-C, expected 130"
+        local left
+        left=$(ls -A "$dir/windows" | grep '\.tmp$')
+        [ -z "$left" ] || fail "temporary files left behind: $left"
+        local file
+        for file in "$dir/windows"/*.wav; do
+            [ -e "$file" ] || continue
+            cmp -s "$file" "$dir/native/${file##*/}" || fail "${file##*/} is not whole"
+        done
+        [ ! -e "$dir/windows/60.wav" ] || fail "the rip ran to its end"
+    fi
+    [ "$failures" -ne "$failures_before" ] || echo "ok $case_name"
+}
+interrupted
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures failures; the outputs are under $work"
