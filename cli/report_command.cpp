@@ -103,12 +103,16 @@ int RunReport(const ReportOptions& options) {
     size_t sampleCount = 0;
     if (status == kExitOk) {
         CollectSamples(set, report.rate, report);
+    }
+    // The blocks are copied out: the image goes before the page is built.
+    bool memoryDropped = set.memoryDropped;
+    set = SampleSet();
+    FreeAll();
+    if (status == kExitOk) {
         page = BuildReportPage(report);
         sampleCount = report.samples.size();
         report = Report();
     }
-    bool memoryDropped = set.memoryDropped;
-    set = SampleSet();
     EndSession(platform);
     if (status != kExitOk) return status;
 

@@ -12,10 +12,12 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-std::string Base64(const std::vector<uint8_t>& bytes) {
+size_t Base64Size(size_t bytes) { return (bytes + 2) / 3 * 4; }
+
+// Appends the encoding to text, which has room for it: the blocks of a
+// large image are encoded once, straight into the page.
+void AppendBase64(std::string& text, const std::vector<uint8_t>& bytes) {
     static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text;
-    text.reserve((bytes.size() + 2) / 3 * 4);
     size_t i = 0;
     for (; i + 3 <= bytes.size(); i += 3) {
         uint32_t group = bytes[i] << 16 | bytes[i + 1] << 8 | bytes[i + 2];
@@ -29,7 +31,6 @@ std::string Base64(const std::vector<uint8_t>& bytes) {
         text += left == 2 ? kDigits[(group >> 6) & 63] : '=';
         text += '=';
     }
-    return text;
 }
 
 std::string EscapeHtml(const std::string& text) {
@@ -104,9 +105,14 @@ Json PageData(const Report& report, const std::string& romName) {
 }
 
 // Replaces every {{NAME}} of the template in one pass, so that nothing a
-// value brings in is ever read as a placeholder.
-std::string Fill(const std::string& page, const std::vector<std::pair<std::string, std::string>>& values) {
+// value brings in is ever read as a placeholder; {{BRR}} takes the blocks'
+// encoding, made in place.
+std::string Fill(const std::string& page, const std::vector<std::pair<std::string, std::string>>& values,
+                 const std::vector<uint8_t>& brr) {
     std::string out;
+    size_t room = page.size() + Base64Size(brr.size());
+    for (const auto& pair : values) room += pair.second.size();
+    out.reserve(room);
     size_t at = 0;
     for (size_t open; (open = page.find("{{", at)) != std::string::npos;) {
         size_t close = page.find("}}", open);
@@ -117,6 +123,7 @@ std::string Fill(const std::string& page, const std::vector<std::pair<std::strin
             if (pair.first == name) value = &pair.second;
         out.append(page, at, open - at);
         if (value) out += *value;
+        else if (name == "BRR") AppendBase64(out, brr);
         else out.append(page, open, close + 2 - open);
         at = close + 2;
     }
@@ -131,6 +138,6 @@ std::string BuildReportPage(const Report& report) {
     return Fill(kReportPageHtml, {{"TITLE", EscapeHtml(romName)},
                                   {"STYLE", kReportPageCss},
                                   {"DATA", ScriptSafeJson(PageData(report, romName))},
-                                  {"BRR", Base64(report.brr)},
-                                  {"SCRIPT", kReportPageJs}});
+                                  {"SCRIPT", kReportPageJs}},
+                report.brr);
 }
