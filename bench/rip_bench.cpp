@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/report_memory.h"
 #include "core/app_state.h"
 #include "core/platform.h"
 #include "res/resource.h"
@@ -198,6 +199,9 @@ int main() {
     std::printf("%-12s %9s %6s %9s %8s %9s %9s %9s %9s\n", "image", "bytes", "found", "ms", "MB/s", "ROM+PCM", "peak",
                 "start", "beyond");
     for (const BenchCase& bench : cases) RunCase(bench, cases.front().path);
+#ifdef VOXTRAWL_CLI
+    MeasureReportMemory(VOXTRAWL_CLI, dir.string());
+#endif
 
     std::error_code ignored;
     fs::remove_all(dir, ignored);

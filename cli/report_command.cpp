@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <cstring>
@@ -12,9 +13,9 @@
 #include "cli/native_path.h"
 #include "cli/paths.h"
 #include "cli/report_page.h"
+#include "cli/sample_rows.h"
 #include "cli/standard_output.h"
 #include "core/file_system.h"
-#include "core/little_endian.h"
 #include "output/wav_file.h"
 
 namespace fs = std::filesystem;
@@ -25,17 +26,36 @@ struct ReportOptions {
     std::string rom;
     std::string out;
     RipSettings settings;
+    SampleOptions samples;
 };
 
-// Adds the scan's runs and a copy of every stored sample to the report.
-void CollectRuns(const std::vector<ScannedRun>& runs, Report& report) {
-    report.runs = runs;
-    for (const ScannedRun& run : runs) {
-        if (!run.Stored()) continue;
-        size_t at = report.pcm.size();
-        report.pcm.resize(at + run.bytes / 2 * 2);
-        for (uint32_t i = 0; i < run.bytes / 2; ++i)
-            PutLe16(report.pcm.data() + at + 2 * i, static_cast<uint16_t>(app.sampleData[run.slot][i]));
+// Adds every sample of the set with its blocks, once each, to the report.
+// The page decodes the blocks itself, so no PCM is held here.
+void CollectSamples(const SampleSet& set, int32_t rate, Report& report) {
+    report.runsFound = static_cast<uint32_t>(set.samples.size());
+    report.isSpc = set.isSpc;
+    report.decoder = set.decoder == DecoderKind::Chip ? "chip" : "spec";
+    AddSetFields(set, report.setFields);
+    report.setFields.erase("decoder");
+    std::map<uint32_t, uint64_t> offsetOfIndex;
+    for (const SetSample& sample : set.samples) {
+        if (sample.notStored && std::string(sample.notStored) == "limit") ++report.notStoredLimit;
+        if (sample.notStored && std::string(sample.notStored) == "memory") ++report.notStoredMemory;
+        if (!set.isSpc && !sample.stored) continue;
+        if (set.Saved(sample)) report.allInOneBytes += set.PcmBytes(sample);
+        OrderedJson facts = SampleJson(set, sample, rate);
+        for (const char* shown : {"number", "start", "end", "blocks", "stored", "bytes", "seconds", "loop"})
+            facts.erase(shown);
+        ReportSample row{sample.dataStart + set.fileBias, sample.DataEnd() + set.fileBias, sample.loop,
+                         sample.specBytes, report.brr.size(), set.BaseName(sample), set.Saved(sample), facts};
+        if (row.saved) {
+            std::vector<uint8_t> blocks = set.Blocks(sample);
+            report.brr.insert(report.brr.end(), blocks.begin(), blocks.end());
+            if (sample.fromDirectory) offsetOfIndex[sample.spc.index] = row.brrOffset;
+        } else {
+            row.brrOffset = offsetOfIndex[static_cast<uint32_t>(sample.spc.sameAs)];
+        }
+        report.samples.push_back(row);
     }
 }
 
@@ -59,12 +79,6 @@ int WritePage(const std::string& path, const std::string& page) {
     return FinishOutput(file);
 }
 
-unsigned StoredCount(const std::vector<ScannedRun>& runs) {
-    unsigned stored = 0;
-    for (const ScannedRun& run : runs) stored += run.Stored();
-    return stored;
-}
-
 int RunReport(const ReportOptions& options) {
     std::string pagePath = options.out.empty() ? DefaultPagePath(options.rom) : options.out;
     if (SameFile(pagePath, options.rom)) {
@@ -74,25 +88,36 @@ int RunReport(const ReportOptions& options) {
     }
     CliPlatform platform(nullptr);
     BeginSession(platform, options.settings);
+    // The image stays loaded for its blocks; the scan's PCM is let go as
+    // it is made, so the report holds the image and the page only.
+    SampleSet set;
+    int status = OpenInput(platform, options.rom, options.samples, set, false);
     Report report;
     report.romPath = options.rom;
-    report.rate = options.settings.rate;
+    report.rate = RateFor(set.isSpc, options.samples, options.settings.rate);
     report.minRunBytes = options.settings.minRun;
-    std::vector<ScannedRun> runs;
-    bool loaded = LoadAndScan(platform, options.rom, runs);
-    CollectRuns(runs, report);
     // A scan that finds nothing unloads the ROM: ask the file for its size.
     FileInfo info;
-    if (loaded && StatFile(options.rom, info) == 0) report.romSize = info.size;
+    if (status == kExitOk && StatFile(options.rom, info) == 0) report.romSize = info.size;
+    std::string page;
+    size_t sampleCount = 0;
+    if (status == kExitOk) {
+        CollectSamples(set, report.rate, report);
+        page = BuildReportPage(report);
+        sampleCount = report.samples.size();
+        report = Report();
+    }
+    bool memoryDropped = set.memoryDropped;
+    set = SampleSet();
     EndSession(platform);
-    if (!loaded) return kExitFailed;
+    if (status != kExitOk) return status;
 
-    if (int error = WritePage(pagePath, BuildReportPage(report))) {
+    if (int error = WritePage(pagePath, page)) {
         std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s\n", Quoted(pagePath).c_str(), std::strerror(error));
         return kExitFailed;
     }
-    PrintOut("Wrote %s with %u samples.\n", pagePath.c_str(), StoredCount(report.runs));
-    return ReportNotStored(runs);
+    PrintOut("Wrote %s with %u samples.\n", pagePath.c_str(), static_cast<unsigned>(sampleCount));
+    return memoryDropped ? kExitFailed : kExitOk;
 }
 
 }  // namespace
@@ -105,5 +130,9 @@ void AddReportCommand(CLI::App& cli, CommandAction& action) {
     report->add_option("-o,--out", options->out, "The page to write (default: the ROM's path with .html)")
         ->check(NotEmpty());
     AddRipSettingOptions(*report, options->settings);
-    report->callback([options, &action]() { action = [options]() { return RunReport(*options); }; });
+    AddSampleOptions(*report, options->samples);
+    report->callback([options, report, &action]() {
+        NoteGivenOptions(*report, options->samples);
+        action = [options]() { return RunReport(*options); };
+    });
 }

@@ -71,34 +71,36 @@ std::string ValidUtf8(const std::string& text) {
 
 Json PageData(const Report& report, const std::string& romName) {
     Json samples = Json::array();
-    uint64_t offset = 0;
-    uint32_t notStoredLimit = 0, notStoredMemory = 0;
-    for (const ScannedRun& run : report.runs) {
-        if (run.outcome == RunOutcome::kTableFull) ++notStoredLimit;
-        if (run.outcome == RunOutcome::kNoMemory) ++notStoredMemory;
-        if (!run.Stored()) continue;
-        samples.push_back({{"start", run.start},
-                           {"end", run.end},
-                           {"blocks", run.Blocks()},
-                           {"loop", run.loop},
-                           {"file", run.FileName()},
-                           {"offset", offset},
-                           {"bytes", run.bytes}});
-        offset += run.bytes;
+    for (const ReportSample& sample : report.samples) {
+        Json row = {{"start", sample.start},
+                    {"end", sample.end},
+                    {"blocks", BlocksInRun(sample.start, sample.end)},
+                    {"loop", sample.loop},
+                    {"brrOffset", sample.brrOffset},
+                    {"specBytes", sample.specBytes},
+                    {"name", sample.name},
+                    {"file", sample.saved ? Json(sample.name + ".wav") : Json(nullptr)},
+                    {"saved", sample.saved}};
+        for (const auto& fact : sample.facts.items()) row[fact.key()] = fact.value();
+        samples.push_back(row);
     }
-    return {{"rom", {{"name", romName}, {"path", NativeToUtf8(report.romPath)}, {"size", report.romSize}}},
-            {"rate", report.rate},
-            {"rates", std::vector<int32_t>(kRates, kRates + kRateCount)},
-            {"minRunBytes", report.minRunBytes},
-            {"runsFound", report.runs.size()},
-            {"notStoredLimit", notStoredLimit},
-            {"notStoredMemory", notStoredMemory},
-            {"maxSamples", kMaxSamples},
-            // One WAVE file cannot describe more; the page then offers no
-            // "all samples" download.
-            {"allInOneBytes", offset},
-            {"allInOneFits", FitsOneWavFile(offset)},
-            {"samples", samples}};
+    Json data = {{"rom", {{"name", romName}, {"path", NativeToUtf8(report.romPath)}, {"size", report.romSize}}},
+                 {"rate", report.rate},
+                 {"rates", std::vector<int32_t>(kRates, kRates + kRateCount)},
+                 {"minRunBytes", report.minRunBytes},
+                 {"runsFound", report.runsFound},
+                 {"notStoredLimit", report.notStoredLimit},
+                 {"notStoredMemory", report.notStoredMemory},
+                 {"maxSamples", kMaxSamples},
+                 // One WAVE file cannot describe more; the page then offers no
+                 // "all samples" download.
+                 {"allInOneBytes", report.allInOneBytes},
+                 {"allInOneFits", FitsOneWavFile(report.allInOneBytes)},
+                 {"isSpc", report.isSpc},
+                 {"decoder", report.decoder}};
+    for (const auto& field : report.setFields.items()) data[field.key()] = field.value();
+    data["samples"] = samples;
+    return data;
 }
 
 // Replaces every {{NAME}} of the template in one pass, so that nothing a
@@ -129,6 +131,6 @@ std::string BuildReportPage(const Report& report) {
     return Fill(kReportPageHtml, {{"TITLE", EscapeHtml(romName)},
                                   {"STYLE", kReportPageCss},
                                   {"DATA", ScriptSafeJson(PageData(report, romName))},
-                                  {"PCM", Base64(report.pcm)},
+                                  {"BRR", Base64(report.brr)},
                                   {"SCRIPT", kReportPageJs}});
 }

@@ -1,19 +1,22 @@
 'use strict';
-// The audition page: lists the samples, draws their waveforms as rows come
-// into view, plays them through Web Audio and builds WAVE downloads. All
-// text from the ROM side is set with textContent, never parsed as HTML.
+// The audition page: lists the samples, decodes their BRR blocks with the
+// chosen decoder, draws their waveforms as rows come into view, plays them
+// through Web Audio and builds WAVE downloads equal to the ripper's files.
+// All text from the ROM side is set with textContent, never parsed as HTML.
 (() => {
   const data = JSON.parse(document.getElementById('report-data').textContent);
-  const pcm = decodeBase64(document.getElementById('report-pcm').textContent);
+  const brr = decodeBase64(document.getElementById('report-brr').textContent);
   const samples = data.samples;
   const byId = (id) => document.getElementById(id);
 
   const WAV_HEADER_BYTES = 44;
+  const SMPL_CHUNK_BYTES = 68;
   const PLAY_LABEL = '\u25B6 Play';
   const PLAYING_LABEL = '\u25A0 Stop';
 
   const state = {
     rate: data.rate,
+    decoder: data.decoder,
     loop: false,
     selected: -1,
     audio: null,    // AudioContext, made on the first play
@@ -30,19 +33,123 @@
     return bytes;
   }
 
+  // ---- Decoders ------------------------------------------------------
+
+  // The program's own arithmetic: full scale, predictions truncated toward
+  // zero, a 16-bit wrap, and the end block left out.
+  function decodeSpec(sample) {
+    const out = new Int16Array(sample.specBytes / 2);
+    let p1 = 0;
+    let p2 = 0;
+    let j = 0;
+    for (let b = 0; b + 1 < sample.blocks && j < out.length; b++) {
+      const at = sample.brrOffset + 9 * b;
+      const range = brr[at] >> 4;
+      const filter = (brr[at] >> 2) & 3;
+      for (let k = 1; k <= 8 && j < out.length; k++) {
+        for (const v of [brr[at + k] >> 4, brr[at + k] & 15]) {
+          const s = (v < 8 ? v : v - 16) * (1 << range);
+          let t = 0;
+          if (filter === 1) t = Math.trunc((15 * p1) / 16);
+          else if (filter === 2) t = Math.trunc((61 * p1 - 30 * p2) / 32);
+          else if (filter === 3) t = Math.trunc((115 * p1 - 52 * p2) / 64);
+          const value = ((s + t) << 16) >> 16;
+          out[j++] = value;
+          p2 = p1;
+          p1 = value;
+        }
+      }
+    }
+    return out;
+  }
+
+  // The sound chip's: 15-bit values with arithmetic shifts, ranges 13-15 as
+  // the chip has them, a clamp, the doubled value's wrap, every block.
+  function decodeChip(sample) {
+    const out = new Int16Array(16 * sample.blocks);
+    let p1 = 0;
+    let p2 = 0;
+    let j = 0;
+    for (let b = 0; b < sample.blocks; b++) {
+      const at = sample.brrOffset + 9 * b;
+      const range = brr[at] >> 4;
+      const filter = (brr[at] >> 2) & 3;
+      for (let k = 1; k <= 8; k++) {
+        for (const v of [brr[at + k] >> 4, brr[at + k] & 15]) {
+          const n = v < 8 ? v : v - 16;
+          let s = range <= 12 ? (n << range) >> 1 : (n < 0 ? -2048 : 0);
+          const q = p2 >> 1;
+          if (filter === 1) s += (p1 >> 1) + ((-p1) >> 5);
+          else if (filter === 2) s += p1 - q + (q >> 4) + ((p1 * -3) >> 6);
+          else if (filter === 3) s += p1 - q + ((p1 * -13) >> 7) + ((q * 3) >> 4);
+          s = Math.max(-32768, Math.min(32767, s));
+          const value = ((s * 2) << 16) >> 16;
+          out[j++] = value;
+          p2 = p1;
+          p1 = value;
+        }
+      }
+    }
+    return out;
+  }
+
+  // A few decoded samples are kept: the rows in view and the one playing.
+  const decoded = new Map();
+  const DECODED_KEPT = 64;
+
   function samplePcm(index) {
-    const sample = samples[index];
-    return pcm.subarray(sample.offset, sample.offset + sample.bytes);
+    const key = `${state.decoder}:${index}`;
+    let values = decoded.get(key);
+    if (!values) {
+      const sample = samples[index];
+      values = state.decoder === 'chip' ? decodeChip(sample) : decodeSpec(sample);
+      if (decoded.size >= DECODED_KEPT) decoded.delete(decoded.keys().next().value);
+      decoded.set(key, values);
+    }
+    return values;
+  }
+
+  function pcmBytesOf(sample) { return state.decoder === 'chip' ? 32 * sample.blocks : sample.specBytes; }
+
+  // Where the sample's loop starts, when the directory says (chip only).
+  function loopStartOf(sample) {
+    return state.decoder === 'chip' && sample.loopStartSample != null ? sample.loopStartSample : null;
+  }
+
+  function silentOf(index) {
+    const values = samplePcm(index);
+    return values.every((value) => value === 0);
+  }
+
+  function littleEndian(values) {
+    const bytes = new Uint8Array(values.length * 2);
+    const view = new DataView(bytes.buffer);
+    for (let i = 0; i < values.length; i++) view.setInt16(2 * i, values[i], true);
+    return bytes;
+  }
+
+  // The smpl chunk the ripper writes: one forward loop to the last sample.
+  function smplChunk(rate, loopStart, frames) {
+    const chunk = new ArrayBuffer(SMPL_CHUNK_BYTES);
+    const view = new DataView(chunk);
+    'smpl'.split('').forEach((c, i) => view.setUint8(i, c.charCodeAt(0)));
+    view.setUint32(4, SMPL_CHUNK_BYTES - 8, true);
+    view.setUint32(16, rate > 0 ? Math.floor(1e9 / rate) : 0, true);
+    view.setUint32(20, 60, true);
+    view.setUint32(36, 1, true);
+    view.setUint32(52, loopStart, true);
+    view.setUint32(56, frames - 1, true);
+    return chunk;
   }
 
   // The 44-byte header exactly as the ripper writes it: PCM, mono, 16 bits;
   // the 32-bit fields wrap like the ripper's.
-  function wavHeader(dataBytes, rate) {
+  function wavHeader(dataBytes, rate, extraBytes = 0) {
     const header = new ArrayBuffer(WAV_HEADER_BYTES);
     const view = new DataView(header);
     const ascii = (at, text) => { for (let i = 0; i < 4; i++) view.setUint8(at + i, text.charCodeAt(i)); };
     ascii(0, 'RIFF');
-    view.setUint32(4, (dataBytes + 36) >>> 0, true);
+    view.setUint32(4, (dataBytes + 36 + extraBytes) >>> 0, true);
     ascii(8, 'WAVE');
     ascii(12, 'fmt ');
     view.setUint32(16, 16, true);
@@ -57,13 +164,33 @@
     return header;
   }
 
-  function wavBlob(bytes) {
-    return new Blob([wavHeader(bytes.length, state.rate), bytes], { type: 'audio/wav' });
+  function sampleWav(index) {
+    const values = samplePcm(index);
+    const loopStart = loopStartOf(samples[index]);
+    if (loopStart === null || values.length === 0) {
+      return new Blob([wavHeader(values.length * 2, state.rate), littleEndian(values)], { type: 'audio/wav' });
+    }
+    return new Blob([wavHeader(values.length * 2, state.rate, SMPL_CHUNK_BYTES), littleEndian(values),
+      smplChunk(state.rate, loopStart, values.length)], { type: 'audio/wav' });
+  }
+
+  // Every saved sample back to back behind one header, as rip --one-file.
+  function allWav() {
+    const parts = [];
+    let bytes = 0;
+    samples.forEach((sample, index) => {
+      if (!sample.saved) return;
+      const part = littleEndian(samplePcm(index));
+      parts.push(part);
+      bytes += part.length;
+    });
+    return new Blob([wavHeader(bytes, state.rate), ...parts], { type: 'audio/wav' });
   }
 
   // ---- Formatting ----------------------------------------------------
 
   const hex = (offset) => '0x' + offset.toString(16).toUpperCase().padStart(6, '0');
+  const aram = (address) => '$' + address.toString(16).toUpperCase().padStart(4, '0');
   const grouped = (n) => n.toLocaleString('en-US');
   const seconds = (bytes) => (bytes / 2 / state.rate).toFixed(3) + ' s';
 
@@ -135,7 +262,7 @@
     const loop = byId('loop');
     loop.addEventListener('change', () => {
       state.loop = loop.checked;
-      if (state.playing) state.playing.source.loop = state.loop;
+      if (state.playing) setLoop(state.playing.source, samples[state.playing.index]);
       showStatus();
     });
     byId('stop').addEventListener('click', stop);
@@ -144,7 +271,18 @@
     all.download = `${stem}.wav`;
     if (samples.length === 0) all.setAttribute('aria-disabled', 'true');
     if (!data.allInOneFits) all.hidden = true;
-    offerDownload(all, () => wavBlob(pcm));
+    offerDownload(all, allWav);
+    const decoder = byId('decoder');
+    decoder.value = state.decoder;
+    // SPC samples are always decoded as the chip does.
+    byId('decoder-field').hidden = data.isSpc;
+    decoder.addEventListener('change', () => {
+      state.decoder = decoder.value;
+      decoded.clear();
+      updateLengths();
+      redrawWaves();
+      if (state.playing) play(state.playing.index);
+    });
   }
 
   // A link gets its WAVE image when clicked, at the rate chosen then.
@@ -165,19 +303,45 @@
     return td;
   }
 
+  // Where the blocks are: SPC entries in audio RAM, ROM runs in the file
+  // with their SNES address when the mapping is known.
+  function addressCell(tr, sample, which) {
+    const td = cell(tr, 'offset');
+    if (data.isSpc && sample.aramStart !== undefined) {
+      td.textContent = aram(which === 'start' ? sample.aramStart : sample.aramEnd);
+      return;
+    }
+    td.textContent = hex(which === 'start' ? sample.start : sample.end);
+    const snes = which === 'start' ? sample.snesStart : sample.snesEnd;
+    if (snes) {
+      const small = document.createElement('span');
+      small.className = 'snes';
+      small.textContent = ` ${snes}`;
+      td.append(small);
+    }
+  }
+
+  function loopText(sample) {
+    if (sample.loopStartSample != null) {
+      return `from ${grouped(sample.loopStartSample)}${sample.loopIsOffset ? ' (offset)' : ''}`;
+    }
+    if (data.isSpc && sample.aramStart !== undefined) return sample.loop ? 'yes, point unknown' : 'no';
+    return sample.loop ? 'yes' : 'no';
+  }
+
   function buildRow(sample, index) {
     const number = index + 1;
     const tr = document.createElement('tr');
     tr.tabIndex = -1;
     tr.dataset.index = String(index);
-    cell(tr, 'number num', String(number));
-    cell(tr, 'offset', hex(sample.start));
-    cell(tr, 'offset', hex(sample.end));
+    cell(tr, 'number num', sample.name);
+    addressCell(tr, sample, 'start');
+    addressCell(tr, sample, 'end');
     cell(tr, 'num', grouped(sample.blocks));
-    const length = cell(tr, 'length num', seconds(sample.bytes));
+    const length = cell(tr, 'length num', lengthText(index));
     const flag = document.createElement('span');
     flag.className = sample.loop ? 'loop-flag on' : 'loop-flag';
-    flag.textContent = sample.loop ? 'yes' : 'no';
+    flag.textContent = loopText(sample);
     cell(tr, 'loop').append(flag);
     const wave = cell(tr, 'wave');
     const canvas = document.createElement('canvas');
@@ -191,7 +355,7 @@
     playButton.type = 'button';
     playButton.className = 'button play';
     playButton.textContent = PLAY_LABEL;
-    playButton.disabled = sample.bytes === 0;
+    playButton.disabled = pcmBytesOf(sample) === 0;
     playButton.addEventListener('click', (event) => {
       event.stopPropagation();
       select(index, false);
@@ -199,13 +363,22 @@
       if (state.playing && state.playing.index === index) stop();
       else play(index);
     });
-    const link = document.createElement('a');
-    link.className = 'button wav';
-    link.href = '#';
-    link.download = `${number}.wav`;
-    link.textContent = `\u21E9 ${number}.wav`;
-    offerDownload(link, () => wavBlob(samplePcm(index)));
-    actions.append(playButton, link);
+    actions.append(playButton);
+    if (sample.saved) {
+      const link = document.createElement('a');
+      link.className = 'button wav';
+      link.href = '#';
+      link.download = `${sample.name}.wav`;
+      link.textContent = `\u21E9 ${sample.name}.wav`;
+      offerDownload(link, () => sampleWav(index));
+      actions.append(link);
+    } else {
+      const same = document.createElement('span');
+      same.className = 'same-as';
+      const first = samples.find((s) => s.index === sample.sameAs);
+      same.textContent = `same as ${first ? first.name : sample.sameAs}`;
+      actions.append(same);
+    }
 
     tr.addEventListener('click', () => select(index, false));
     tr.addEventListener('dblclick', () => play(index));
@@ -227,8 +400,17 @@
     byId('samples').hidden = false;
   }
 
+  // The initial decoder's silence comes with the page; another decoder's
+  // is found by decoding.
+  function lengthText(index) {
+    const sample = samples[index];
+    const silent = state.decoder === data.decoder && sample.silent != null ? sample.silent : silentOf(index);
+    return seconds(pcmBytesOf(sample)) + (silent ? ' \u00B7 silent' : '');
+  }
+
   function updateLengths() {
-    state.rows.forEach((row, index) => { row.length.textContent = seconds(samples[index].bytes); });
+    state.rows.forEach((row, index) => { row.length.textContent = lengthText(index); });
+    state.rows.forEach((row, index) => { row.playButton.disabled = pcmBytesOf(samples[index]) === 0; });
   }
 
   // ---- Waveforms -----------------------------------------------------
@@ -269,10 +451,9 @@
     g.fillStyle = axis;
     g.fillRect(0, Math.floor(middle), width, Math.max(1, Math.round(ratio)));
 
-    const bytes = samplePcm(index);
-    const count = bytes.length >> 1;
+    const values = samplePcm(index);
+    const count = values.length;
     if (count === 0) return;
-    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
     const scale = (middle - 1) / 32768;
     g.fillStyle = samples[index].loop ? loop : wave;
     for (let x = 0; x < width; x++) {
@@ -282,7 +463,7 @@
       let low = 32767;
       let high = -32768;
       for (let i = from; i < to; i++) {
-        const value = view.getInt16(i * 2, true);
+        const value = values[i];
         if (value < low) low = value;
         if (value > high) high = value;
       }
@@ -351,25 +532,24 @@
   function play(index) {
     stop();
     const sample = samples[index];
-    if (!sample || sample.bytes === 0) return;
+    if (!sample || pcmBytesOf(sample) === 0) return;
     if (!state.audio) state.audio = new AudioContext();
     const audio = state.audio;
     if (audio.state === 'suspended') audio.resume();
     let buffer;
     try {
-      buffer = audio.createBuffer(1, sample.bytes / 2, state.rate);
+      buffer = audio.createBuffer(1, pcmBytesOf(sample) / 2, state.rate);
     } catch (error) {
       showStatus(`This browser cannot play at ${grouped(state.rate)} Hz`);
       return;
     }
     const channel = buffer.getChannelData(0);
-    const bytes = samplePcm(index);
-    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
-    for (let i = 0; i < channel.length; i++) channel[i] = view.getInt16(i * 2, true) / 32768;
+    const values = samplePcm(index);
+    for (let i = 0; i < channel.length; i++) channel[i] = values[i] / 32768;
 
     const source = audio.createBufferSource();
     source.buffer = buffer;
-    source.loop = state.loop;
+    setLoop(source, sample);
     source.connect(audio.destination);
     const playing = { index, source, startedAt: audio.currentTime, seconds: buffer.duration };
     source.addEventListener('ended', () => {
@@ -382,6 +562,20 @@
     row.playButton.textContent = PLAYING_LABEL;
     showStatus();
     requestAnimationFrame(movePlayhead);
+  }
+
+  // With a known loop point the attack plays once and then only the loop
+  // repeats, as on the console; otherwise the whole sample repeats.
+  function setLoop(source, sample) {
+    source.loop = state.loop;
+    const loopStart = loopStartOf(sample);
+    if (state.loop && loopStart !== null && source.buffer) {
+      source.loopStart = loopStart / source.buffer.sampleRate;
+      source.loopEnd = source.buffer.duration;
+    } else {
+      source.loopStart = 0;
+      source.loopEnd = 0;
+    }
   }
 
   function stop() {
@@ -413,7 +607,13 @@
       row.wave.append(head);
     }
     let elapsed = state.audio.currentTime - playing.startedAt;
-    elapsed = playing.source.loop ? elapsed % playing.seconds : Math.min(elapsed, playing.seconds);
+    const source = playing.source;
+    if (source.loop && elapsed > playing.seconds && source.loopEnd > source.loopStart) {
+      const span = source.loopEnd - source.loopStart;
+      elapsed = source.loopStart + ((elapsed - playing.seconds) % span);
+    } else {
+      elapsed = source.loop ? elapsed % playing.seconds : Math.min(elapsed, playing.seconds);
+    }
     const width = row.canvas.clientWidth;
     head.style.transform = `translateX(${(elapsed / playing.seconds) * width}px)`;
     requestAnimationFrame(movePlayhead);
@@ -425,7 +625,7 @@
     status.classList.toggle('active', Boolean(playing));
     if (message) status.textContent = message;
     else if (playing) {
-      status.textContent = `Playing #${playing.index + 1} at ${grouped(state.rate)} Hz${state.loop ? ', looped' : ''}`;
+      status.textContent = `Playing #${samples[playing.index].name} at ${grouped(state.rate)} Hz${state.loop ? ', looped' : ''}`;
     } else status.textContent = 'Stopped';
   }
 

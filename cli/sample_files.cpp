@@ -85,7 +85,7 @@ SaveOutcome SaveSetFiles(const SampleSet& set, const SampleOptions& options, con
         }
         std::string path = NativeFromPath(PathFromNative(directory) / (set.BaseName(sample) + extension));
         std::vector<uint8_t> bytes =
-            options.brrFormat ? BuildBrrFile(set.data + sample.dataStart, sample.blocks, options.brrLoopHeader,
+            options.brrFormat ? BuildBrrFile(set.Blocks(sample).data(), sample.blocks, options.brrLoopHeader,
                                              LoopOffsetBytes(sample))
                               : SampleWavFile(set, sample, rate);
         if (!WriteWhole(path, bytes, outcome)) break;

@@ -66,6 +66,16 @@ OrderedJson SampleJson(const SampleSet& set, const SetSample& sample, int32_t ra
         // The file rip saves the run as, or why it was not kept.
         row["file"] = sample.stored ? OrderedJson(std::to_string(sample.slot + 1) + ".wav") : OrderedJson(nullptr);
         row["notStored"] = sample.notStored ? OrderedJson(sample.notStored) : OrderedJson(nullptr);
+    } else {
+        // An entry that repeats an earlier one sounds from the earlier one's file.
+        std::string base = set.BaseName(sample);
+        if (sample.fromDirectory && sample.spc.sameAs >= 0) {
+            char name[8];
+            std::snprintf(name, sizeof name, "%02X", static_cast<unsigned>(sample.spc.sameAs));
+            base = name;
+        }
+        row["file"] = base + ".wav";
+        row["notStored"] = nullptr;
     }
     if (sample.fromDirectory) {
         const SpcSample& spc = sample.spc;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -105,23 +106,32 @@ int32_t RateFor(bool isSpc, const SampleOptions& options, int32_t rate) {
 
 uint64_t SampleSet::PcmBytes(const SetSample& sample) const {
     if (decoder == DecoderKind::Chip) return uint64_t{sample.blocks} * kSamplesPerBlock * 2;
-    return sample.stored ? app.sampleBytes[sample.slot] : 0;
+    return sample.stored ? sample.specBytes : 0;
 }
 
 bool SampleSet::Decode(const SetSample& sample, std::vector<int16_t>& pcm) const {
     if (decoder == DecoderKind::Chip) {
         pcm.resize(static_cast<size_t>(sample.blocks) * kSamplesPerBlock);
-        DecodeBrrChip(data + sample.dataStart, sample.blocks, pcm.data());
+        std::vector<uint8_t> blocks = Blocks(sample);
+        DecodeBrrChip(blocks.data(), sample.blocks, pcm.data());
         return true;
     }
-    if (!sample.stored) return false;
+    if (!sample.stored || !tableKept) return false;
     const int16_t* stored = app.sampleData[sample.slot];
     pcm.assign(stored, stored + app.sampleBytes[sample.slot] / 2);
     return true;
 }
 
+std::vector<uint8_t> SampleSet::Blocks(const SetSample& sample) const {
+    std::vector<uint8_t> blocks(static_cast<size_t>(sample.blocks) * kBlockBytes, 0);
+    size_t available = std::min<size_t>(blocks.size(), dataSize - sample.dataStart);
+    std::copy(data + sample.dataStart, data + sample.dataStart + available, blocks.begin());
+    return blocks;
+}
+
 std::string SampleSet::BaseName(const SetSample& sample) const {
-    if (!sample.fromDirectory) return std::to_string(sample.number);
+    // ROM files are numbered by table slot, as the ripper saves them.
+    if (!sample.fromDirectory) return std::to_string(isSpc ? sample.number : sample.slot + 1);
     char name[8];
     std::snprintf(name, sizeof name, "%02X", static_cast<unsigned>(sample.spc.index));
     return name;
@@ -152,6 +162,7 @@ bool LoadSpcSet(CliPlatform& /*platform*/, const std::string& path, SampleSet& s
     set.decoder = DecoderKind::Chip;
     set.aram.assign(file.begin() + kSpcAramOffset, file.begin() + kSpcAramOffset + kAramBytes);
     set.data = set.aram.data();
+    set.dataSize = kAramBytes;
     set.fileBias = kSpcAramOffset;
     set.directory = FindSampleDirectory(set.aram.data(), file.data() + kSpcDspOffset);
     if (set.directory.source != DirectorySource::Scan) {
@@ -184,6 +195,7 @@ void BuildRomSet(const std::string& path, const std::vector<ScannedRun>& runs, c
     set.path = path;
     set.decoder = options.decoder;
     set.data = app.romData;
+    set.dataSize = app.romData ? app.romSize : 0;
     if (app.romData) set.layout = DetectRomLayout(app.romData, app.romSize);
     if (options.mappingGiven) set.layout.mapping = options.mapping;
     std::vector<int16_t> pcm;
@@ -196,9 +208,12 @@ void BuildRomSet(const std::string& path, const std::vector<ScannedRun>& runs, c
         sample.stored = run.Stored();
         sample.slot = run.slot;
         sample.notStored = run.NotStoredReason();
+        sample.specBytes = run.Stored() ? run.bytes : 0;
         // The table keeps what the scan stored; chip PCM of a run it did
         // not keep is never saved, so it is not looked at either.
         if (sample.stored && set.Decode(sample, pcm)) sample.silent = IsSilent(pcm.data(), pcm.size()) ? 1 : 0;
+        // A lean scan noted the specified decoder's silence before letting go.
+        if (sample.stored && !set.tableKept && set.decoder == DecoderKind::Spec) sample.silent = run.silent;
         set.samples.push_back(sample);
     }
 }
@@ -209,7 +224,8 @@ void MarkSilent(SampleSet& set) {
         if (set.Decode(sample, pcm)) sample.silent = IsSilent(pcm.data(), pcm.size()) ? 1 : 0;
 }
 
-int OpenInput(CliPlatform& platform, const std::string& path, const SampleOptions& options, SampleSet& set) {
+int OpenInput(CliPlatform& platform, const std::string& path, const SampleOptions& options, SampleSet& set,
+              bool keepPcm) {
     if (LooksLikeSpc(path)) {
         if (options.decoderGiven && options.decoder == DecoderKind::Spec) {
             std::fprintf(stderr,
@@ -227,7 +243,8 @@ int OpenInput(CliPlatform& platform, const std::string& path, const SampleOption
         return kExitOk;
     }
     std::vector<ScannedRun> runs;
-    if (!LoadAndScan(platform, path, runs)) return kExitFailed;
+    if (!LoadAndScan(platform, path, runs, keepPcm)) return kExitFailed;
+    set.tableKept = keepPcm;
     BuildRomSet(path, runs, options, set);
     set.memoryDropped = ReportNotStored(runs) != kExitOk;
     return kExitOk;

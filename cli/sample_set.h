@@ -48,6 +48,7 @@ struct SetSample {
     bool stored;          // a ROM run the sample table kept
     uint32_t slot;        // its table slot, when stored
     const char* notStored = nullptr;  // ROM run not kept: "limit" or "memory"
+    uint32_t specBytes = 0;  // PCM bytes the scan stored for it
     int silent = -1;      // 1 all-zero PCM, 0 not, -1 unknown (not decoded)
     bool fromDirectory = false;
     SpcSample spc{};      // when fromDirectory
@@ -64,9 +65,14 @@ struct SampleSet {
     SampleDirectory directory;        // SPCs only
     std::vector<uint8_t> aram;        // SPCs only: the 64 KiB the samples live in
     const uint8_t* data = nullptr;    // the bytes the blocks are read from
+    uint32_t dataSize = 0;
+    bool tableKept = true;            // false: the scan's PCM was let go (report)
     uint32_t fileBias = 0;            // file offset of data[0]
     std::vector<SetSample> samples;
 
+    // The sample's blocks, first through end block. An end block cut off by
+    // the end of a ROM image reads as zeros past it.
+    std::vector<uint8_t> Blocks(const SetSample& sample) const;
     // PCM bytes of a sample by the set's decoder.
     uint64_t PcmBytes(const SetSample& sample) const;
     // Decodes a sample; false when its PCM is not available (a ROM run the
@@ -99,4 +105,8 @@ void MarkSilent(SampleSet& set);
 // its directory, anything else is loaded and scanned as a ROM (and stays
 // loaded until EndSession). Returns kExitOk, or the exit code after saying
 // why on stderr.
-int OpenInput(CliPlatform& platform, const std::string& path, const SampleOptions& options, SampleSet& set);
+// With keepPcm false a ROM's decoded samples are let go as the scan stores
+// them (after noting their size and silence), so that only the image stays
+// in memory; Decode then works only with the chip decoder.
+int OpenInput(CliPlatform& platform, const std::string& path, const SampleOptions& options, SampleSet& set,
+              bool keepPcm = true);

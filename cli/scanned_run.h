@@ -16,6 +16,7 @@ struct ScannedRun {
     RunOutcome outcome;
     uint32_t slot;   // its sample table slot, when stored
     uint32_t bytes;  // its PCM bytes, when stored
+    int silent = -1;  // 1 when its PCM is all zero; noted only when the scan let the PCM go
 
     bool Stored() const { return outcome == RunOutcome::kStored; }
     uint32_t Blocks() const { return BlocksInRun(start, end); }

@@ -6,6 +6,8 @@
 
 #include "cli/paths.h"
 #include "core/brr_block.h"
+#include "core/brr_chip_decoder.h"
+#include "core/memory.h"
 #include "core/rom_loader.h"
 #include "core/scanner.h"
 #include "res/resource.h"
@@ -15,12 +17,20 @@ namespace {
 // The scanner reports runs through a plain function; the list being
 // filled lives here meanwhile.
 std::vector<ScannedRun>* runsInProgress = nullptr;
+bool releasePcm = false;
 
 void CollectRun(uint32_t runStart, uint32_t runEnd, RunOutcome outcome) {
     bool loop = (app.romData[runStart] & kLoopFlag) != 0;
     bool stored = outcome == RunOutcome::kStored;
     uint32_t slot = stored ? app.sampleCount - 1 : 0;
     runsInProgress->push_back({runStart, runEnd, loop, outcome, slot, stored ? app.sampleBytes[slot] : 0});
+    if (!releasePcm || !stored) return;
+    // The slot stays empty, which the release operations accept.
+    ScannedRun& run = runsInProgress->back();
+    run.silent = IsSilent(app.sampleData[slot], run.bytes / 2) ? 1 : 0;
+    FreeBlock(app.sampleData[slot]);
+    app.sampleData[slot] = nullptr;
+    app.sampleBytes[slot] = 0;
 }
 
 }  // namespace
@@ -65,8 +75,9 @@ void EndSession(CliPlatform& platform) {
     platform.Finish();
 }
 
-bool LoadAndScan(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs) {
+bool LoadAndScan(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs, bool keepPcm) {
     runsInProgress = &runs;
+    releasePcm = !keepPcm;
     SetRunObserver(CollectRun);
     app.cmdlineLoad = 1;
     app.cmdlinePath = romPath;
@@ -74,6 +85,7 @@ bool LoadAndScan(CliPlatform& platform, const std::string& romPath, std::vector<
     platform.RunUntilIdle();  // the posted Rip, then the scan
     SetRunObserver(nullptr);
     runsInProgress = nullptr;
+    releasePcm = false;
     if (!load.Loaded()) {
         platform.Finish();
         std::fprintf(stderr, "voxtrawl-cli: cannot read %s: %s\n", Quoted(romPath).c_str(), LoadFailureReason(load).c_str());

@@ -35,4 +35,7 @@ int ReportNotStored(const std::vector<ScannedRun>& runs);
 // EndSession. When the ROM could not be loaded, says why on stderr (after
 // its message box) and returns false. A scan that finds nothing unloads
 // the ROM but still counts as success.
-bool LoadAndScan(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs);
+// With keepPcm false each stored sample is let go as soon as it is made,
+// its silence noted first: the table stays empty and only the image is held.
+bool LoadAndScan(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs,
+                 bool keepPcm = true);

@@ -216,6 +216,30 @@ TEST_F(CliFilesTest, InterruptedRipLeavesOnlyWholeFiles) {
     EXPECT_EQ(ReadWholeFile(work + "/all.wav"), before);
 }
 
+// Two rips into one folder at once may each win a file, but every file
+// is wholly one rip's: the same bytes as that rip gives alone.
+TEST_F(CliFilesTest, TwoRipsAtOnceNeverMixAFile) {
+    Put("big.sfc", LongRunRom(40, 2000));  // 40 samples of 64 KB
+    ASSERT_EQ(Run({"rip", "big.sfc", "--out", "alone8000"}).status, 0);
+    ASSERT_EQ(Run({"rip", "big.sfc", "--out", "alone11025", "--rate", "11025"}).status, 0);
+    pid_t first = Start({"rip", "big.sfc", "--out", "both"});
+    pid_t second = Start({"rip", "big.sfc", "--out", "both", "--rate", "11025"});
+    int status = 0;
+    waitpid(first, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    waitpid(second, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    EXPECT_EQ(TemporaryFiles(work + "/both"), std::vector<std::string>{});
+    for (unsigned n = 1; n <= 40; ++n) {
+        std::string name = std::to_string(n) + ".wav";
+        Bytes wav = ReadWholeFile(work + "/both/" + name);
+        EXPECT_TRUE(wav == ReadWholeFile(work + "/alone8000/" + name) ||
+                    wav == ReadWholeFile(work + "/alone11025/" + name))
+            << name << " is neither rip's file";
+    }
+}
+
 // On a file system that fills up: a one-file target keeps what it held,
 // numbered files are whole or absent, and a listing that could not be
 // written whole fails. Needs root to mount a small tmpfs.

@@ -45,8 +45,8 @@ nlohmann::json PageData(const std::string& page) {
     return nlohmann::json::parse(Between(page, "<script type=\"application/json\" id=\"report-data\">", "</script>"));
 }
 
-std::string PagePcmText(const std::string& page) {
-    return Between(page, "<script type=\"application/octet-stream\" id=\"report-pcm\">", "</script>");
+std::string PageBrrText(const std::string& page) {
+    return Between(page, "<script type=\"application/octet-stream\" id=\"report-brr\">", "</script>");
 }
 
-Bytes PagePcm(const std::string& page) { return DecodeBase64(PagePcmText(page)); }
+Bytes PageBrr(const std::string& page) { return DecodeBase64(PageBrrText(page)); }

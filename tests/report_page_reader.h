@@ -1,4 +1,4 @@
-// Reads back what a report page embeds: its data as JSON and its PCM, with
+// Reads back what a report page embeds: its data as JSON and its BRR blocks, with
 // a Base64 decoder of the tests' own.
 #pragma once
 
@@ -16,5 +16,5 @@ Bytes DecodeBase64(const std::string& text);
 size_t Count(const std::string& text, const std::string& what);
 
 nlohmann::json PageData(const std::string& page);
-std::string PagePcmText(const std::string& page);
-Bytes PagePcm(const std::string& page);
+std::string PageBrrText(const std::string& page);
+Bytes PageBrr(const std::string& page);

@@ -39,20 +39,23 @@ Bytes ThreeRunRom() {
 
 using ReportTest = CliRunTest;
 
-TEST_F(ReportTest, EmbeddedPcmIsTheRippedSamplesOnce) {
-    std::string rom = Put("game.sfc", ThreeRunRom());
+TEST_F(ReportTest, EmbeddedBlocksAreEachRunOnceFromTheRom) {
+    Bytes image = ThreeRunRom();
+    std::string rom = Put("game.sfc", image);
     CliResult result = Run({"report", rom, "--rate", "16000"});
     ASSERT_EQ(result.status, 0) << result.err;
     ASSERT_EQ(Run({"rip", rom, "--out", "wavs"}).status, 0);
     std::string page = ReadText(work + "/game.html");
     nlohmann::json data = PageData(page);
-    Bytes pcm = PagePcm(page);
+    Bytes brr = PageBrr(page);
 
     EXPECT_EQ(data["rom"]["name"], "game.sfc");
-    EXPECT_EQ(data["rom"]["size"], ThreeRunRom().size());
+    EXPECT_EQ(data["rom"]["size"], image.size());
     EXPECT_EQ(data["rate"], 16000);
     EXPECT_EQ(data["minRunBytes"], 568);
     EXPECT_EQ(data["runsFound"], 3);
+    EXPECT_EQ(data["decoder"], "spec");
+    EXPECT_FALSE(data["isSpc"]);
     EXPECT_EQ(data["rates"], nlohmann::json({5500, 6000, 7333, 8000, 11025, 16000, 22050, 32000, 44100, 48000}));
     const nlohmann::json& samples = data["samples"];
     ASSERT_EQ(samples.size(), 3u);
@@ -63,17 +66,18 @@ TEST_F(ReportTest, EmbeddedPcmIsTheRippedSamplesOnce) {
         SCOPED_TRACE(i + 1);
         Bytes wav = ReadWholeFile(work + "/wavs/" + std::to_string(i + 1) + ".wav");
         ASSERT_GT(wav.size(), kWavHeaderBytes);
-        Bytes ripped(wav.begin() + kWavHeaderBytes, wav.end());
+        uint32_t start = samples[i]["start"];
         uint32_t blocks = samples[i]["blocks"];
-        EXPECT_EQ(samples[i]["end"], samples[i]["start"].get<uint32_t>() + 9 * (blocks - 1));
+        EXPECT_EQ(samples[i]["end"], start + 9 * (blocks - 1));
         EXPECT_EQ(samples[i]["loop"], loops[i]);
-        EXPECT_EQ(samples[i]["offset"], offset);
-        ASSERT_EQ(samples[i]["bytes"], ripped.size());
-        ASSERT_LE(offset + ripped.size(), pcm.size());
-        EXPECT_TRUE(std::equal(ripped.begin(), ripped.end(), pcm.begin() + offset));
-        offset += ripped.size();
+        EXPECT_EQ(samples[i]["name"], std::to_string(i + 1));
+        EXPECT_EQ(samples[i]["specBytes"], wav.size() - kWavHeaderBytes);
+        EXPECT_EQ(samples[i]["brrOffset"], offset);
+        ASSERT_LE(offset + 9 * blocks, brr.size());
+        EXPECT_TRUE(std::equal(brr.begin() + offset, brr.begin() + offset + 9 * blocks, image.begin() + start));
+        offset += 9 * blocks;
     }
-    EXPECT_EQ(pcm.size(), offset) << "each sample is embedded once";
+    EXPECT_EQ(brr.size(), offset) << "each run is embedded once";
 }
 
 TEST_F(ReportTest, NamesFromOutsideCannotBecomeMarkup) {
@@ -97,10 +101,10 @@ TEST_F(ReportTest, NamesFromOutsideCannotBecomeMarkup) {
 }
 
 TEST_F(ReportTest, PlaceholdersInANameStayText) {
-    std::string rom = Put("{{PCM}}{{SCRIPT}}.sfc", ThreeRunRom());
+    std::string rom = Put("{{BRR}}{{SCRIPT}}.sfc", ThreeRunRom());
     ASSERT_EQ(Run({"report", rom, "-o", "page.html"}).status, 0);
     std::string page = ReadText(work + "/page.html");
-    EXPECT_EQ(PageData(page)["rom"]["name"], "{{PCM}}{{SCRIPT}}.sfc");
+    EXPECT_EQ(PageData(page)["rom"]["name"], "{{BRR}}{{SCRIPT}}.sfc");
     EXPECT_EQ(Count(page, "'use strict'"), 1u);
 }
 
@@ -152,7 +156,7 @@ TEST_F(ReportTest, NothingFoundStillGivesAPage) {
     EXPECT_EQ(data["minRunBytes"], 100);
     EXPECT_EQ(data["rom"]["size"], 3000);
     EXPECT_TRUE(data["samples"].empty());
-    EXPECT_TRUE(PagePcm(page).empty());
+    EXPECT_TRUE(PageBrr(page).empty());
 }
 
 }  // namespace

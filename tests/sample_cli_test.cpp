@@ -91,6 +91,8 @@ TEST_F(SampleCliTest, SpcListingFollowsTheDirectory) {
     EXPECT_EQ(samples[3]["sameAs"], 1);
     EXPECT_TRUE(samples[1]["sameAs"].is_null());
     EXPECT_EQ(samples[3]["index"], 3);
+    EXPECT_EQ(samples[1]["file"], "01.wav");
+    EXPECT_EQ(samples[3]["file"], "01.wav");  // sounds from the entry it repeats
 }
 
 TEST_F(SampleCliTest, SpcRipWritesEachDistinctSampleWithItsLoop) {
@@ -207,6 +209,22 @@ TEST_F(SampleCliTest, ChipDecoderAndSkippedSilenceOnARom) {
     EXPECT_EQ(Read("some/1.wav"), Read("all/1.wav"));
     EXPECT_EQ(Read("some/3.wav"), Read("all/3.wav"));
     EXPECT_FALSE(fs::exists(work + "/some/2.wav"));
+}
+
+TEST_F(SampleCliTest, AnEndBlockCutOffByTheImageEndReadsAsZeros) {
+    // The end block's header is the image's last byte: a run the scan
+    // finds, whose end block data lies beyond the file.
+    Bytes rom = MakeRun(8, 0x84, 0x85, 0x21);
+    rom.resize(rom.size() - 8);
+    std::string name = Put("cut.sfc", rom);
+    ASSERT_EQ(Run({"rip", name, "--min-run", "0", "--format", "brr", "--out", "brr"}).status, 0);
+    Bytes whole = rom;
+    whole.resize(rom.size() + 8, 0);
+    EXPECT_EQ(Read("brr/1.brr"), whole);
+    ASSERT_EQ(Run({"rip", name, "--min-run", "0", "--decoder", "chip", "--out", "wav"}).status, 0);
+    std::vector<int16_t> expected(8 * 16);
+    DecodeBrrChip(whole.data(), 8, expected.data());
+    EXPECT_EQ(Pcm(Read("wav/1.wav"), 44, 8 * 16), expected);
 }
 
 TEST_F(SampleCliTest, SnesAddressesFromTheDetectedOrForcedMapping) {

@@ -1,9 +1,8 @@
 #include <cstdint>
 
-#include "output/brr_export.h"
+#include "core/little_endian.h"
 #include "output/wav_header.h"
 #include "output/wav_loop.h"
-#include "core/little_endian.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -35,17 +34,6 @@ TEST(WavLoopTest, RiffSizeCountsTheExtraChunk) {
     GrowRiffSize(header, kSmplChunkBytes);
     EXPECT_EQ(GetLe32(header + 4), 2048u + 36 + 68);
     EXPECT_EQ(GetLe32(header + 40), 2048u);  // the data chunk is unchanged
-}
-
-TEST(WavLoopTest, BrrFileWithAndWithoutTheLoopHeader) {
-    Bytes blocks = MakeRun(3, 0x82, 0x83, 0x5A);
-    Bytes plain = BuildBrrFile(blocks.data(), 3, false, 0);
-    EXPECT_EQ(plain, blocks);
-    Bytes looped = BuildBrrFile(blocks.data(), 3, true, 0x0112);
-    ASSERT_EQ(looped.size(), blocks.size() + 2);
-    EXPECT_EQ(looped[0], 0x12);
-    EXPECT_EQ(looped[1], 0x01);
-    EXPECT_EQ(Bytes(looped.begin() + 2, looped.end()), blocks);
 }
 
 }  // namespace

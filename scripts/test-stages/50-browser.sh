@@ -20,4 +20,4 @@ else
     npm install --no-audit --no-fund --loglevel=error >/dev/null
 fi
 node --check ../../cli/report_page.js
-node --test report.test.mjs
+node --test report.test.mjs instruments.test.mjs

@@ -89,9 +89,11 @@ describe('demo ROM page', () => {
     const rows = await opened.page.$$eval('#rows tr', (trs) => trs.map((tr) =>
       Array.from(tr.querySelectorAll('td'), (td) => td.textContent.trim()).slice(0, 6)));
     const hex = (n) => '0x' + n.toString(16).toUpperCase().padStart(6, '0');
+    // ROM offsets carry their SNES address from the detected mapping.
+    const where = (offset, snes) => (snes ? `${hex(offset)} ${snes}` : hex(offset));
     assert.deepEqual(rows, listing.stored.map((s) => [
-      String(s.number), hex(s.start), hex(s.end), String(s.blocks), `${(s.bytes / 2 / 8000).toFixed(3)} s`,
-      s.loop ? 'yes' : 'no',
+      String(s.number), where(s.start, s.snesStart), where(s.end, s.snesEnd), String(s.blocks),
+      `${(s.bytes / 2 / 8000).toFixed(3)} s${s.silent ? ' \u00B7 silent' : ''}`, s.loop ? 'yes' : 'no',
     ]));
     const header = await opened.page.$eval('header', (h) => h.innerText);
     assert.match(header, /demo\.sfc/);
