@@ -24,7 +24,12 @@ UINT ExitCodeFor(DWORD event) {
 // FILE_SHARE_DELETE, so deleting it while it is open succeeds: it goes when
 // the process ends and its handle closes.
 BOOL WINAPI RemovePendingAndExit(DWORD event) {
-    if (mainThread) SuspendThread(mainThread);
+    if (mainThread && SuspendThread(mainThread) != static_cast<DWORD>(-1)) {
+        // SuspendThread only asks; reading the context waits until it has stopped.
+        CONTEXT context = {};
+        context.ContextFlags = CONTEXT_CONTROL;
+        GetThreadContext(mainThread, &context);
+    }
     if (const char* path = PendingFile()) DeleteFileA(path);
     // Not ExitProcess: the C runtime would flush streams whose locks the
     // stopped thread may hold. The POSIX build ends with _exit likewise.
@@ -35,7 +40,7 @@ BOOL WINAPI RemovePendingAndExit(DWORD event) {
 }  // namespace
 
 void InstallInterruptCleanup() {
-    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &mainThread, THREAD_SUSPEND_RESUME,
-                    FALSE, 0);
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &mainThread,
+                    THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, 0);
     SetConsoleCtrlHandler(RemovePendingAndExit, TRUE);
 }

@@ -35,20 +35,34 @@ function writeReport(rom, args = []) {
   return out;
 }
 
-// Chromium holds back a page's downloads after ten or so in a row; a
-// reload starts a fresh count and keeps the chosen rate.
+// Chromium holds back a page's downloads after ten or so in a row, and on
+// a loaded machine now and then sooner; a reload starts a fresh count and
+// keeps the chosen rate and decoder.
 const downloadsSinceLoad = new WeakMap();
 
-async function download(page, selector) {
-  const count = downloadsSinceLoad.get(page) ?? 0;
-  if (count === 8) {
-    const rate = await page.$eval('#rate', (select) => select.value);
-    await page.reload();
-    await page.waitForSelector('body[data-ready="true"]');
-    await page.selectOption('#rate', rate);
+async function reloadKeepingChoices(page) {
+  const choices = await page.evaluate(() =>
+    ['rate', 'decoder'].map((id) => [id, document.getElementById(id)?.value]));
+  await page.reload();
+  await page.waitForSelector('body[data-ready="true"]');
+  for (const [id, value] of choices) {
+    if (value !== undefined) await page.selectOption(`#${id}`, value);
   }
-  downloadsSinceLoad.set(page, count === 8 ? 1 : count + 1);
-  const [file] = await Promise.all([page.waitForEvent('download'), page.click(selector)]);
+  downloadsSinceLoad.set(page, 0);
+}
+
+async function download(page, selector) {
+  if ((downloadsSinceLoad.get(page) ?? 0) === 8) await reloadKeepingChoices(page);
+  let file;
+  try {
+    [file] = await Promise.all([page.waitForEvent('download', { timeout: 10000 }), page.click(selector)]);
+  } catch (error) {
+    if (error.name !== 'TimeoutError') throw error;
+    // Held back: one more try on a fresh page; a second silence fails.
+    await reloadKeepingChoices(page);
+    [file] = await Promise.all([page.waitForEvent('download'), page.click(selector)]);
+  }
+  downloadsSinceLoad.set(page, (downloadsSinceLoad.get(page) ?? 0) + 1);
   const saved = await file.path();
   return { name: file.suggestedFilename(), bytes: fs.readFileSync(saved) };
 }

@@ -106,21 +106,32 @@ with open(sys.argv[1], "wb") as f:
         f.write(b"\xff" * (23 + i) + run)
 ' "$dir/big.sfc"
     (cd "$dir" && "$native" rip big.sfc --out native >/dev/null)
-    (cd "$dir" && exec wine "$win" rip big.sfc --out windows >/dev/null 2>&1 </dev/null) &
-    local pid=$! caught=0 i
-    for ((i = 0; i < 20000; ++i)); do
-        if compgen -G "$dir/windows/.*.tmp" >/dev/null; then
-            kill -INT "$pid"
-            caught=1
-            break
-        fi
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.001
+    # The write must be caught in the act; a run that ends first is tried
+    # again, and said so, so that a real fault cannot hide behind retries.
+    local attempt code caught
+    for attempt in 1 2 3; do
+        rm -rf "$dir/windows"
+        (cd "$dir" && exec wine "$win" rip big.sfc --out windows >/dev/null 2>&1 </dev/null) &
+        local pid=$! i
+        caught=0
+        for ((i = 0; i < 20000; ++i)); do
+            if compgen -G "$dir/windows/.*.tmp" >/dev/null; then
+                kill -INT "$pid"
+                caught=1
+                break
+            fi
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.001
+        done
+        wait "$pid"
+        code=$?
+        # Exit code 0: it ended before the interrupt came.
+        if [ "$caught" = 1 ] && [ "$code" != 0 ]; then break; fi
+        echo "retry $case_name: the rip ended (exit code $code) before it was interrupted"
+        caught=0
     done
-    wait "$pid"
-    local code=$?
     if [ "$caught" = 0 ]; then
-        fail "no temporary file was seen while the rip ran (exit code $code)"
+        fail "three rips ran to their end: each ended before the interrupt, or ignored it"
     else
         [ "$code" = 130 ] || fail "exit code $code after Ctrl-C, expected 130"
         local left
@@ -131,7 +142,6 @@ with open(sys.argv[1], "wb") as f:
             [ -e "$file" ] || continue
             cmp -s "$file" "$dir/native/${file##*/}" || fail "${file##*/} is not whole"
         done
-        [ ! -e "$dir/windows/60.wav" ] || fail "the rip ran to its end"
     fi
     [ "$failures" -ne "$failures_before" ] || echo "ok $case_name"
 }
