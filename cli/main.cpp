@@ -12,10 +12,11 @@ namespace {
 
 const char kUsage[] =
     "Usage:\n"
-    "  voxtrawl-cli rip ROM... [--out DIR] [--clean] [--rate HZ] [--min-run BYTES]\n"
-    "  voxtrawl-cli rip ROM --one-file FILE|- [--rate HZ] [--min-run BYTES]\n"
-    "  voxtrawl-cli list ROM [--json] [--rate HZ] [--min-run BYTES]\n"
-    "  voxtrawl-cli report ROM [-o FILE.html] [--rate HZ] [--min-run BYTES]\n"
+    "  voxtrawl-cli rip ROM... [--out DIR] [--clean] [--format wav|brr] [--skip-silent] [SETTINGS]\n"
+    "  voxtrawl-cli rip ROM --one-file FILE|- [SETTINGS]\n"
+    "  voxtrawl-cli list ROM [--json] [SETTINGS]\n"
+    "  voxtrawl-cli report ROM [-o FILE.html] [SETTINGS]\n"
+    "SETTINGS: [--rate HZ] [--min-run BYTES] [--decoder spec|chip] [--mapping lorom|hirom|none]\n"
     "Run 'voxtrawl-cli --help' or 'voxtrawl-cli COMMAND --help' for more.\n";
 
 bool IsCommand(CLI::App& cli, const char* word) {

@@ -70,7 +70,7 @@ OrderedJson SampleJson(const SampleSet& set, const SetSample& sample, int32_t ra
         // An entry that repeats an earlier one sounds from the earlier one's file.
         std::string base = set.BaseName(sample);
         if (sample.fromDirectory && sample.spc.sameAs >= 0) {
-            char name[8];
+            char name[12];
             std::snprintf(name, sizeof name, "%02X", static_cast<unsigned>(sample.spc.sameAs));
             base = name;
         }

@@ -67,6 +67,22 @@ void ScanAram(SampleSet& set) {
     }
 }
 
+// Takes one of these names (not the numbers behind them, as CLI11's own
+// transformers would) and lists them in the help.
+template <typename T>
+CLI::Validator OneOfNames(const std::map<std::string, T>& names) {
+    std::string list;
+    for (const auto& entry : names) list += (list.empty() ? "" : "|") + entry.first;
+    return CLI::Validator(
+        [names, list](std::string& input) -> std::string {
+            auto found = names.find(input);
+            if (found == names.end()) return "takes " + list + ", not '" + input + "'";
+            input = std::to_string(static_cast<int>(found->second));
+            return {};
+        },
+        list);
+}
+
 }  // namespace
 
 void AddSampleOptions(CLI::App& command, SampleOptions& options) {
@@ -75,19 +91,19 @@ void AddSampleOptions(CLI::App& command, SampleOptions& options) {
         .add_option("--decoder", options.decoder,
                     "spec: the program's own arithmetic, without the end block (the default for ROMs); "
                     "chip: the sound chip's, every block included (always used for SPC files)")
-        ->transform(CLI::CheckedTransformer(decoders));
+        ->transform(OneOfNames(decoders));
     std::map<std::string, RomMapping> mappings{
         {"lorom", RomMapping::LoRom}, {"hirom", RomMapping::HiRom}, {"none", RomMapping::None}};
     command
         .add_option("--mapping", options.mapping,
                     "How a ROM maps into the SNES address space (default: detected from its internal header)")
-        ->transform(CLI::CheckedTransformer(mappings));
+        ->transform(OneOfNames(mappings));
 }
 
 void AddRipFormatOptions(CLI::App& command, SampleOptions& options) {
     std::map<std::string, bool> formats{{"wav", false}, {"brr", true}};
     command.add_option("--format", options.brrFormat, "wav (decoded PCM) or brr (the raw blocks)")
-        ->transform(CLI::CheckedTransformer(formats));
+        ->transform(OneOfNames(formats));
     command.add_flag("--brr-loop-header", options.brrLoopHeader,
                      "With --format brr: start each file with its 2-byte loop offset (0 when it does not loop)");
     command.add_flag("--skip-silent", options.skipSilent,
