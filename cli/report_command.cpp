@@ -34,7 +34,7 @@ struct ReportOptions {
 void CollectSamples(const SampleSet& set, int32_t rate, Report& report) {
     report.runsFound = static_cast<uint32_t>(set.samples.size());
     report.isSpc = set.isSpc;
-    report.decoder = set.decoder == DecoderKind::Chip ? "chip" : "spec";
+    report.decoder = DecoderName(set.decoder);
     AddSetFields(set, report.setFields);
     report.setFields.erase("decoder");
     std::map<uint32_t, uint64_t> offsetOfIndex;

@@ -94,7 +94,7 @@ std::vector<std::pair<unsigned long, std::string>> NumberedFiles(const std::stri
 bool OverwritesInput(const RipOptions& options, const std::vector<std::string>& folders) {
     std::vector<std::string> outputs;
     if (!options.oneFile.empty()) {
-        if (options.oneFile != "-") outputs.push_back(options.oneFile);
+        if (options.oneFile != kStandardOutputPath) outputs.push_back(options.oneFile);
     } else {
         for (const std::string& folder : folders)
             for (const auto& file : NumberedFiles(folder)) outputs.push_back(file.second);
@@ -167,29 +167,39 @@ bool SaveEach(const std::string& folder, bool clean) {
     return result.Ok();
 }
 
+// A one-file save whose PCM a WAVE header cannot describe is refused
+// before anything is written; false then.
+bool FitsOneFile(uint64_t total) {
+    if (FitsOneWavFile(total)) return true;
+    std::fprintf(stderr,
+                 "voxtrawl-cli: the samples hold %llu bytes of PCM, more than one WAVE file can describe "
+                 "(%llu bytes); nothing was written. Save them as numbered files instead (without "
+                 "--one-file).\n",
+                 static_cast<unsigned long long>(total), static_cast<unsigned long long>(kMaxWavDataBytes));
+    return false;
+}
+
+// Readies standard output for a WAVE file: the log so far out first, and
+// no CR inserted before LF bytes of the PCM on Windows.
+void PrepareOutForWav() {
+    FlushOut();
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
+
 // Saves all samples into one file (through the save dialog, answered with
 // the path) or to standard output; false when it could not be written.
 bool SaveOneFile(CliPlatform& platform, const std::string& rom, const std::string& path) {
-    std::string shown = path == "-" ? "standard output" : Quoted(path);
+    std::string shown = path == kStandardOutputPath ? "standard output" : Quoted(path);
     if (app.sampleCount == 0) {
         std::fprintf(stderr, "voxtrawl-cli: no samples from %s, so nothing was written to %s.\n",
                      Quoted(rom).c_str(), shown.c_str());
         return true;
     }
-    uint64_t total = ListedPcmBytes();
-    if (!FitsOneWavFile(total)) {
-        std::fprintf(stderr,
-                     "voxtrawl-cli: the samples hold %llu bytes of PCM, more than one WAVE file can describe "
-                     "(%llu bytes); nothing was written. Save them as numbered files instead (without "
-                     "--one-file).\n",
-                     static_cast<unsigned long long>(total), static_cast<unsigned long long>(kMaxWavDataBytes));
-        return false;
-    }
-    if (path == "-") {
-        FlushOut();
-#ifdef _WIN32
-        _setmode(_fileno(stdout), _O_BINARY);  // no CR inserted before LF bytes of the PCM
-#endif
+    if (!FitsOneFile(ListedPcmBytes())) return false;
+    if (path == kStandardOutputPath) {
+        PrepareOutForWav();
         int error = SaveAllSamplesToStream(stdout);
         if (error) std::fprintf(stderr, "voxtrawl-cli: cannot write to standard output: %s\n", std::strerror(error));
         return error == 0;
@@ -218,13 +228,19 @@ int RipSampleSet(CliPlatform& platform, const RipOptions& options, const std::st
     if (set.samples.empty()) {
         // Nothing found: nothing to write, as for a ROM scan.
     } else if (!options.oneFile.empty()) {
+        if (!FitsOneFile(SetOneFilePcmBytes(set, options.samples))) return kExitFailed;
+        if (options.oneFile == kStandardOutputPath) PrepareOutForWav();
         outcome = SaveSetOneFile(set, options.samples, options.oneFile, rate);
     } else {
         outcome = SaveSetFiles(set, options.samples, folder, rate);
     }
     if (outcome.ok) return set.memoryDropped ? kExitFailed : kExitOk;
     FlushOut();
-    std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s\n", Quoted(outcome.failedPath).c_str(), outcome.reason.c_str());
+    if (options.oneFile == kStandardOutputPath)
+        std::fprintf(stderr, "voxtrawl-cli: cannot write to standard output: %s\n", outcome.reason.c_str());
+    else
+        std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s\n", Quoted(outcome.failedPath).c_str(),
+                     outcome.reason.c_str());
     return kExitFailed;
 }
 
@@ -233,7 +249,7 @@ int RunRip(const RipOptions& options) {
     if (options.oneFile.empty() && SharedFolder(options, folders)) return kExitUsage;
     if (OverwritesInput(options, folders)) return kExitUsage;
     // The WAVE file alone goes to stdout when it is the target.
-    CliPlatform platform(options.oneFile == "-" ? stderr : stdout);
+    CliPlatform platform(options.oneFile == kStandardOutputPath ? stderr : stdout);
     BeginSession(platform, options.settings);
     // Each ROM's directory goes under --out, which must exist first.
     if (options.roms.size() > 1 && !options.out.empty()) platform.CreateDirectory(options.out);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cli/native_path.h"
+#include "cli/standard_output.h"
 #include "core/file_system.h"
 #include "core/little_endian.h"
 #include "output/brr_export.h"
@@ -102,6 +103,13 @@ SaveOutcome SaveSetFiles(const SampleSet& set, const SampleOptions& options, con
     return outcome;
 }
 
+uint64_t SetOneFilePcmBytes(const SampleSet& set, const SampleOptions& options) {
+    uint64_t total = 0;
+    for (const SetSample& sample : set.samples)
+        if (set.Saved(sample) && !SkipsSilent(options, sample)) total += set.PcmBytes(sample);
+    return total;
+}
+
 SaveOutcome SaveSetOneFile(const SampleSet& set, const SampleOptions& options, const std::string& path, int32_t rate) {
     SaveOutcome outcome;
     std::vector<uint8_t> file(kWavHeaderSize);
@@ -116,7 +124,15 @@ SaveOutcome SaveSetOneFile(const SampleSet& set, const SampleOptions& options, c
     }
     const uint8_t* header = BuildWavHeader(static_cast<uint32_t>(file.size() - kWavHeaderSize), rate);
     std::copy(header, header + kWavHeaderSize, file.begin());
-    if (WriteWhole(path, file, outcome)) {
+    if (path == kStandardOutputPath) {
+        WriteOut(file.data(), file.size());
+        if (int error = FinishOut()) {
+            outcome.ok = false;
+            outcome.reason = std::strerror(error);
+        } else {
+            outcome.written = 1;
+        }
+    } else if (WriteWhole(path, file, outcome)) {
         outcome.written = 1;
         LogPrint("\r\nSaved %s.", path.c_str());
     }

@@ -20,7 +20,11 @@ struct SaveOutcome {
 SaveOutcome SaveSetFiles(const SampleSet& set, const SampleOptions& options, const std::string& directory,
                          int32_t rate);
 
-// Writes every saved sample back to back behind one header into path.
+// PCM bytes the one file of SaveSetOneFile would hold.
+uint64_t SetOneFilePcmBytes(const SampleSet& set, const SampleOptions& options);
+
+// Writes every saved sample back to back behind one header into path, or
+// to standard output when path is kStandardOutputPath.
 SaveOutcome SaveSetOneFile(const SampleSet& set, const SampleOptions& options, const std::string& path, int32_t rate);
 
 // The whole WAV file of one sample: header, PCM, and a smpl chunk when

@@ -39,7 +39,7 @@ std::string SilentText(const SetSample& sample) { return sample.silent < 0 ? "-"
 }  // namespace
 
 void AddSetFields(const SampleSet& set, OrderedJson& listing) {
-    listing["decoder"] = set.decoder == DecoderKind::Chip ? "chip" : "spec";
+    listing["decoder"] = DecoderName(set.decoder);
     listing["mapping"] = MappingJson(set);
     listing["copierHeader"] = set.isSpc ? 0 : set.layout.copierHeader;
     if (set.isSpc) {
@@ -91,7 +91,7 @@ OrderedJson SampleJson(const SampleSet& set, const SetSample& sample, int32_t ra
 }
 
 std::string SetHeadline(const SampleSet& set) {
-    std::string decoder = set.decoder == DecoderKind::Chip ? "chip" : "spec";
+    std::string decoder = DecoderName(set.decoder);
     if (!set.isSpc) {
         std::string mapping = set.layout.mapping == RomMapping::None ? "no SNES mapping detected"
                                                                      : std::string("mapping ") + MappingName(set.layout.mapping);

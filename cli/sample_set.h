@@ -10,10 +10,14 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/session.h"
+#include "core/brr_block.h"
 #include "core/snes_mapping.h"
 #include "core/spc_file.h"
 
 enum class DecoderKind { Spec, Chip };
+
+// The decoder's name on the command line, in JSON and on the report page.
+inline const char* DecoderName(DecoderKind decoder) { return decoder == DecoderKind::Chip ? "chip" : "spec"; }
 
 // The options about decoding and describing samples, shared by the
 // subcommands; the rip-only ones are ignored elsewhere.
@@ -53,7 +57,7 @@ struct SetSample {
     bool fromDirectory = false;
     SpcSample spc{};      // when fromDirectory
 
-    uint32_t DataEnd() const { return dataStart + (blocks - 1) * 9; }
+    uint32_t DataEnd() const { return dataStart + (blocks - 1) * kBlockBytes; }
 };
 
 struct SampleSet {

@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <string>
 
+// The path that names standard output on the command line ("-").
+constexpr const char* kStandardOutputPath = "-";
+
 void WriteOut(const void* data, size_t bytes);
 void WriteOut(const std::string& text);
 // printf to standard output.

@@ -167,6 +167,17 @@ TEST_F(SampleCliTest, SpcRefusalsAndShortFiles) {
     EXPECT_FALSE(fs::exists(work + "/cut"));
 }
 
+// "-" is standard output for an SPC too, not a file of that name.
+TEST_F(SampleCliTest, SpcOneFileGoesToStandardOutput) {
+    std::string song = Put("song.spc", GameSpc().file);
+    ASSERT_EQ(Run({"rip", song, "--one-file", "all.wav"}).status, 0);
+    CliResult piped = Run({"rip", song, "--one-file", "-"});
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    std::string file = ReadText(work + "/all.wav");
+    EXPECT_EQ(piped.out, file);
+    EXPECT_FALSE(fs::exists(work + "/-"));
+}
+
 TEST_F(SampleCliTest, BrrExportWithAndWithoutTheLoopHeader) {
     SpcBuilder spc = GameSpc();
     std::string song = Put("song.spc", spc.file);
