@@ -12,7 +12,7 @@
 #include "cli/commands.h"
 #include "cli/native_path.h"
 #include "cli/paths.h"
-#include "cli/report_page.h"
+#include "report/report_page.h"
 #include "cli/sample_rows.h"
 #include "cli/standard_output.h"
 #include "core/file_system.h"
@@ -93,7 +93,7 @@ int RunReport(const ReportOptions& options) {
     SampleSet set;
     int status = OpenInput(platform, options.rom, options.samples, set, false);
     Report report;
-    report.romPath = options.rom;
+    report.romPath = NativeToUtf8(options.rom);
     report.rate = RateFor(set.isSpc, options.samples, options.settings.rate);
     report.minRunBytes = options.settings.minRun;
     // A scan that finds nothing unloads the ROM: ask the file for its size.

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/report_page.h"
+#include "report/report_page.h"
 #include "tests/report_page_reader.h"
 #include "tests/test_support.h"
 

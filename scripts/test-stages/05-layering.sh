@@ -7,7 +7,9 @@
 #   cli/, ui/win32/, ui/posix/, ui/headless/ or tests/;
 # - cli/ reaches the program through its public headers: nothing from
 #   ui/win32/, ui/posix/, tests/, the dialogs' own logic (ui/dialog_logic.h)
-#   or any .cpp file.
+#   or any .cpp file;
+# - report/ (the page builder) includes standard C++, core/, output/ and
+#   its own headers only: no front end, platform or test header.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -48,6 +50,10 @@ offend "core/ and output/ do not include front ends, platforms or tests" \
 cli=$(sources cli)
 offend "cli/ includes only the program's public headers" \
     "$(includes "$cli" '"(ui/win32/|ui/posix/|tests/|ui/dialog_logic\.h|[^"]*\.cpp")')"
+
+report=$(sources report)
+offend "report/ includes only standard C++, core/, output/ and report/ headers" \
+    "$(includes "$report" '<(windows|unistd|fcntl|dirent|io|direct|pthread|dlfcn)\.h>|<sys/|"(cli|ui|tests)/')"
 
 [ "$failed" -eq 0 ] && echo "layering: every include follows the rule"
 exit "$failed"

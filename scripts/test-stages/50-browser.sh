@@ -19,5 +19,5 @@ if [ -f package-lock.json ]; then
 else
     npm install --no-audit --no-fund --loglevel=error >/dev/null
 fi
-node --check ../../cli/report_page.js
+node --check ../../report/report_page.js
 node --test report.test.mjs instruments.test.mjs

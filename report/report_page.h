@@ -21,7 +21,7 @@ struct ReportSample {
 };
 
 struct Report {
-    std::string romPath;  // as given on the command line
+    std::string romPath;  // as given on the command line, as UTF-8 text
     uint64_t romSize = 0;
     int32_t rate = 0;
     int32_t minRunBytes = 0;

@@ -1,8 +1,9 @@
-#include "cli/report_page.h"
+#include "report/report_page.h"
+
+#include <filesystem>
 
 #include <nlohmann/json.hpp>
 
-#include "cli/native_path.h"
 #include "report_page_text.h"  // generated from report_page.{html,css,js}
 #include "core/app_state.h"
 #include "core/brr_block.h"
@@ -85,7 +86,7 @@ Json PageData(const Report& report, const std::string& romName) {
         for (const auto& fact : sample.facts.items()) row[fact.key()] = fact.value();
         samples.push_back(row);
     }
-    Json data = {{"rom", {{"name", romName}, {"path", NativeToUtf8(report.romPath)}, {"size", report.romSize}}},
+    Json data = {{"rom", {{"name", romName}, {"path", report.romPath}, {"size", report.romSize}}},
                  {"rate", report.rate},
                  {"rates", std::vector<int32_t>(kRates, kRates + kRateCount)},
                  {"minRunBytes", report.minRunBytes},
@@ -134,7 +135,8 @@ std::string Fill(const std::string& page, const std::vector<std::pair<std::strin
 }  // namespace
 
 std::string BuildReportPage(const Report& report) {
-    std::string romName = ValidUtf8(NativeToUtf8(NativeFromPath(PathFromNative(report.romPath).filename())));
+    // u8path: on Windows the narrow string would otherwise be read in the ANSI code page.
+    std::string romName = ValidUtf8(std::filesystem::u8path(report.romPath).filename().u8string());
     return Fill(kReportPageHtml, {{"TITLE", EscapeHtml(romName)},
                                   {"STYLE", kReportPageCss},
                                   {"DATA", ScriptSafeJson(PageData(report, romName))},
