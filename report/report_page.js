@@ -207,16 +207,45 @@
 
   // ---- Summary and toolbar -------------------------------------------
 
+  const DIRECTORY_SOURCES = { register: 'DIR register', code: "driver's code" };
+
+  // A snapshot read through its sample directory has entries, not runs:
+  // the minimum run applies only where audio RAM or a ROM was scanned.
+  function summaryFacts() {
+    const facts = [['Size', sizeText(data.rom.size)]];
+    const directory = data.isSpc && data.directory != null;
+    if (directory) {
+      const source = DIRECTORY_SOURCES[data.directorySource];
+      facts.push(['Directory', aram(data.directory) + (source ? ` (${source})` : '')]);
+    } else {
+      if (data.isSpc) facts.push(['Directory', 'not found; audio RAM scanned']);
+      facts.push(['Minimum run', `${grouped(data.minRunBytes)} bytes`]);
+    }
+    facts.push(['Initial rate', `${grouped(data.rate)} Hz`]);
+    if (directory) {
+      facts.push(['Directory entries', grouped(samples.length)]);
+      facts.push(['Samples stored', grouped(samples.filter((sample) => sample.saved).length)]);
+    } else {
+      facts.push(['Runs found', grouped(data.runsFound)]);
+      facts.push(['Samples stored', grouped(samples.length)]);
+    }
+    return facts;
+  }
+
   function fillSummary() {
     setText('rom-name', data.rom.name);
     setText('rom-path', data.rom.path);
     byId('rom-path').hidden = data.rom.path === data.rom.name;
     document.title = `${data.rom.name} · VOXTRAWL samples`;
-    setText('rom-size', sizeText(data.rom.size));
-    setText('min-run', `${grouped(data.minRunBytes)} bytes`);
-    setText('start-rate', `${grouped(data.rate)} Hz`);
-    setText('runs-found', grouped(data.runsFound));
-    setText('samples-stored', grouped(samples.length));
+    for (const [label, value] of summaryFacts()) {
+      const item = document.createElement('div');
+      const term = document.createElement('dt');
+      const detail = document.createElement('dd');
+      term.textContent = label;
+      detail.textContent = value;
+      item.append(term, detail);
+      byId('facts').append(item);
+    }
     const runs = (n) => `${grouped(n)} qualifying ${n === 1 ? 'run was' : 'runs were'} not stored`;
     const notes = [];
     if (data.notStoredMemory > 0) notes.push(`${runs(data.notStoredMemory)} (not enough memory to decode).`);
@@ -253,8 +282,10 @@
   }
 
   function setupToolbar() {
+    // With nothing to play, the toolbar has nothing to offer.
+    if (samples.length === 0) byId('toolbar').hidden = true;
     // The table head sticks below the toolbar, however many lines it wraps to.
-    const bar = document.querySelector('.toolbar');
+    const bar = byId('toolbar');
     new ResizeObserver(([entry]) => {
       const height = entry.borderBoxSize?.[0]?.blockSize ?? entry.contentRect.height;
       document.documentElement.style.setProperty('--bar-height', `${Math.ceil(height)}px`);
@@ -269,8 +300,8 @@
     const all = byId('download-all');
     const stem = data.rom.name.replace(/\.[^.]*$/, '') || data.rom.name;
     all.download = `${stem}.wav`;
-    if (samples.length === 0) all.setAttribute('aria-disabled', 'true');
-    if (!data.allInOneFits) all.hidden = true;
+    // Offered only when there is something to put in it and one WAV can hold it.
+    all.hidden = !data.allInOneFits || !samples.some((sample) => sample.saved);
     offerDownload(all, allWav);
     const decoder = byId('decoder');
     decoder.value = state.decoder;
@@ -295,30 +326,36 @@
 
   // ---- Rows ----------------------------------------------------------
 
-  function cell(row, className, text) {
+  // The label names the cell when narrow screens stack a row's cells.
+  function cell(row, className, label, text) {
     const td = document.createElement('td');
     td.className = className;
+    td.dataset.label = label;
     if (text !== undefined) td.textContent = text;
     row.append(td);
     return td;
   }
 
   // Where the blocks are: SPC entries in audio RAM, ROM runs in the file
-  // with their SNES address when the mapping is known.
+  // with their SNES address below when the mapping is known. The title
+  // holds the whole text wherever a narrow cell would wrap it.
   function addressCell(tr, sample, which) {
-    const td = cell(tr, 'offset');
+    const td = cell(tr, `offset ${which}`, which === 'start' ? 'First block' : 'End block');
     if (data.isSpc && sample.aramStart !== undefined) {
       td.textContent = aram(which === 'start' ? sample.aramStart : sample.aramEnd);
+      td.title = td.textContent;
       return;
     }
-    td.textContent = hex(which === 'start' ? sample.start : sample.end);
+    const offset = hex(which === 'start' ? sample.start : sample.end);
+    td.textContent = offset;
     const snes = which === 'start' ? sample.snesStart : sample.snesEnd;
     if (snes) {
       const small = document.createElement('span');
       small.className = 'snes';
-      small.textContent = ` ${snes}`;
+      small.textContent = ` ${snes}`;  // the space keeps copied text apart
       td.append(small);
     }
+    td.title = snes ? `${offset} (SNES ${snes})` : offset;
   }
 
   function loopText(sample) {
@@ -334,23 +371,23 @@
     const tr = document.createElement('tr');
     tr.tabIndex = -1;
     tr.dataset.index = String(index);
-    cell(tr, 'number num', sample.name);
+    cell(tr, 'number num', '#', sample.name);
     addressCell(tr, sample, 'start');
     addressCell(tr, sample, 'end');
-    cell(tr, 'num', grouped(sample.blocks));
-    const length = cell(tr, 'length num', lengthText(index));
+    cell(tr, 'blocks num', 'Blocks', grouped(sample.blocks));
+    const length = cell(tr, 'length num', 'Length', lengthText(index));
     const flag = document.createElement('span');
     flag.className = sample.loop ? 'loop-flag on' : 'loop-flag';
     flag.textContent = loopText(sample);
-    cell(tr, 'loop').append(flag);
-    const wave = cell(tr, 'wave');
+    cell(tr, 'loop', 'Loop').append(flag);
+    const wave = cell(tr, 'wave', '');
     const canvas = document.createElement('canvas');
     canvas.dataset.index = String(index);
     canvas.setAttribute('role', 'img');
     canvas.setAttribute('aria-label', `Waveform of sample ${number}`);
     wave.append(canvas);
 
-    const actions = cell(tr, 'actions');
+    const actions = cell(tr, 'actions', '');
     const playButton = document.createElement('button');
     playButton.type = 'button';
     playButton.className = 'button play';
@@ -455,8 +492,13 @@
     const count = values.length;
     if (count === 0) return;
     const scale = (middle - 1) / 32768;
-    g.fillStyle = samples[index].loop ? loop : wave;
+    // A known loop point splits the attack from the loop, which is drawn
+    // in the loop colour behind a marker; otherwise a looping sample is
+    // drawn all in that colour.
+    const loopStart = loopStartOf(samples[index]);
+    const loopX = loopStart === null ? (samples[index].loop ? 0 : width) : Math.floor(loopStart * width / count);
     for (let x = 0; x < width; x++) {
+      g.fillStyle = x < loopX ? wave : loop;
       const from = Math.floor(x * count / width);
       // One sample past the column joins it to the next one.
       const to = Math.min(count, Math.max(from + 1, Math.floor((x + 1) * count / width)) + 1);
@@ -470,6 +512,10 @@
       const top = middle - high * scale;
       const bottom = middle - low * scale;
       g.fillRect(x, top, 1, Math.max(ratio, bottom - top));
+    }
+    if (loopStart !== null) {
+      g.fillStyle = loop;
+      g.fillRect(Math.min(loopX, width - Math.round(ratio)), 0, Math.max(1, Math.round(ratio)), height);
     }
   }
 

@@ -59,3 +59,41 @@ export function craftManyRunsRom(runs) {
   }
   return Buffer.concat(parts);
 }
+
+// Blocks of a tone: filter 0, a range per block, the loop flag on every
+// block when looped and the end flag on the last.
+export function instrument(blocks, looped, period) {
+  const out = Buffer.alloc(blocks * 9);
+  for (let b = 0; b < blocks; b++) {
+    const range = 6 + (b % 4);
+    out[b * 9] = (range << 4) | (looped ? 0x02 : 0) | (b === blocks - 1 ? 0x01 : 0);
+    for (let i = 1; i < 9; i++) {
+      const hi = Math.round(7 * Math.sin((2 * Math.PI * (b * 16 + 2 * i)) / period)) & 15;
+      const lo = Math.round(7 * Math.sin((2 * Math.PI * (b * 16 + 2 * i + 1)) / period)) & 15;
+      out[b * 9 + i] = (hi << 4) | lo;
+    }
+  }
+  return out;
+}
+
+// A snapshot with DIR = $03: entry 0 plays once, entry 1 loops from its
+// fourth block, entry 2 repeats entry 1.
+export function makeSpc() {
+  const file = Buffer.alloc(0x10200);
+  file.write('SNES-SPC700 Sound File Data v0.30', 0, 'latin1');
+  file[0x21] = 26;
+  file[0x22] = 26;
+  file[0x23] = 27;
+  const aram = 0x100;
+  const entry = (i, start, loop) => {
+    file.writeUInt16LE(start, aram + 0x300 + 4 * i);
+    file.writeUInt16LE(loop, aram + 0x300 + 4 * i + 2);
+  };
+  instrument(24, false, 37).copy(file, aram + 0x0400);
+  instrument(10, true, 16).copy(file, aram + 0x0800);
+  entry(0, 0x0400, 0x0400);
+  entry(1, 0x0800, 0x0800 + 27);
+  entry(2, 0x0800, 0x0800 + 27);
+  file[0x10100 + 0x5d] = 0x03;
+  return file;
+}
