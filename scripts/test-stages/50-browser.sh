@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Opens the pages of `voxtrawl-cli report` in headless Chromium and checks
 # them as a user would: rows, playback, keyboard, downloads against the
-# ripper's files, hostile file names and a page with the full table.
+# ripper's files, hostile file names, a page with the full table, and what
+# is on screen from phone to desktop widths.
 # Needs the native tree (build/, or VOXTRAWL_BUILD_DIR) built first.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -20,4 +21,4 @@ else
     npm install --no-audit --no-fund --loglevel=error >/dev/null
 fi
 node --check ../../report/report_page.js
-node --test report.test.mjs instruments.test.mjs
+node --test report.test.mjs instruments.test.mjs layout.test.mjs

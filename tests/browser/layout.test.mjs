@@ -1,0 +1,140 @@
+// What a person sees on the report page, phone to desktop: controls that
+// are on screen and whole, hidden ones really gone, disabled ones looking
+// disabled, addresses and loop texts not cut off.
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import path from 'node:path';
+import { after, before, describe, test } from 'node:test';
+import { pathToFileURL } from 'node:url';
+
+import { launchBrowser, openPage } from './browser.mjs';
+import { DEMO_ROM, cli, makeSpc, tempDir } from './support.mjs';
+
+let browser;
+let work;
+const pages = {};
+
+before(async () => {
+  browser = await launchBrowser();
+  work = tempDir('voxtrawl-layout-');
+  const spc = path.join(work, 'song.spc');
+  fs.writeFileSync(spc, makeSpc());
+  const tiny = path.join(work, 'tiny.sfc');
+  // One-block runs: with --min-run 0 each is a sample without PCM.
+  fs.writeFileSync(tiny, Buffer.from([0x81, 1, 1, 1, 1, 1, 1, 1, 1, 0x01, 1, 1, 1, 1, 1, 1, 1, 1]));
+  const empty = path.join(work, 'empty.sfc');
+  fs.writeFileSync(empty, Buffer.alloc(4000, 0xfe));
+  for (const [name, input, args] of [['rom', DEMO_ROM, []], ['spc', spc, []],
+    ['tiny', tiny, ['--min-run', '0']], ['empty', empty, []]]) {
+    pages[name] = path.join(work, `${name}.html`);
+    cli(['report', input, '-o', pages[name], ...args]);
+  }
+});
+
+after(async () => {
+  await browser?.close();
+  fs.rmSync(work, { recursive: true, force: true });
+});
+
+async function open(name, width) {
+  return openPage(browser, pathToFileURL(pages[name]), { viewport: { width, height: 800 } });
+}
+
+const visible = (page, selector) => page.$eval(selector, (e) => e.checkVisibility());
+
+// Every row, scrolled into view: where its Play button and waveform are,
+// and any address or loop text whose box is narrower than its text.
+const rowBoxes = (page) => page.$$eval('#rows tr', (trs) => trs.map((tr) => {
+  tr.scrollIntoView({ block: 'center' });
+  const box = (e) => e.getBoundingClientRect();
+  const clipped = [...tr.querySelectorAll('td.offset, td.loop, .loop-flag')]
+    .filter((e) => e.scrollWidth > e.clientWidth).map((e) => e.textContent);
+  return { play: box(tr.querySelector('button.play')), wave: box(tr.querySelector('canvas')), clipped,
+    addresses: [...tr.querySelectorAll('td.offset')].map((td) => [td.innerText.replace(/\s+/g, ' '), td.title]) };
+}));
+
+describe('layout at phone and desktop widths', () => {
+  for (const width of [390, 768, 1024, 1280]) {
+    for (const kind of ['rom', 'spc']) {
+      test(`${kind} page at ${width} px: controls on screen, waveforms shown, texts whole`, async () => {
+        const { page, context, seen } = await open(kind, width);
+        assert.deepEqual(seen.errors, []);
+        assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <= innerWidth),
+          'nothing runs off the side');
+        const rows = await rowBoxes(page);
+        assert.ok(rows.length > 0);
+        for (const [i, row] of rows.entries()) {
+          assert.ok(row.play.left >= 0 && row.play.right <= width && row.play.width > 0, `row ${i + 1} Play`);
+          assert.ok(row.wave.width >= 200 && row.wave.height >= 30, `row ${i + 1} waveform ${row.wave.width}`);
+          assert.deepEqual(row.clipped, [], `row ${i + 1} cut off`);
+          for (const [text, title] of row.addresses) {
+            // ROM: offset and SNES address both shown; SPC: the audio RAM address.
+            assert.match(text, kind === 'rom' ? /^0x[0-9A-F]{6} \$[0-9A-F]{2}:[0-9A-F]{4}$/ : /^\$[0-9A-F]{4}$/);
+            assert.equal(title.replace(/[()]|SNES /g, ''), text);
+          }
+        }
+        // Only a ROM has two decoders to choose from.
+        assert.equal(await visible(page, '#decoder-field'), kind === 'rom');
+        const header = await page.$eval('header', (h) => h.innerText);
+        assert.equal(/Minimum run/.test(header) && /Runs found/.test(header), kind === 'rom');
+        if (kind === 'spc') assert.match(header, /Directory\s+\$0300 \(DIR register\)[\s\S]*Directory entries\s+3\s+Samples stored\s+2/);
+        await context.close();
+      });
+    }
+  }
+});
+
+describe('controls the page cannot serve', () => {
+  test('a disabled Play button looks unlike an enabled one', async () => {
+    const looks = async (name) => {
+      const { page, context } = await open(name, 1280);
+      const style = await page.$eval('#rows button.play', (b) => {
+        const s = getComputedStyle(b);
+        return { disabled: b.disabled, opacity: Number(s.opacity), cursor: s.cursor, color: s.color };
+      });
+      await context.close();
+      return style;
+    };
+    const [on, off] = [await looks('rom'), await looks('tiny')];
+    assert.deepEqual([on.disabled, off.disabled], [false, true]);
+    assert.ok(off.opacity <= 0.6 && on.opacity === 1, `opacity ${off.opacity} vs ${on.opacity}`);
+    assert.equal(off.cursor, 'not-allowed');
+    assert.notEqual(off.color, on.color);
+  });
+
+  test('no one-file download when one WAV cannot hold the samples, no toolbar without samples', async () => {
+    // The same page with the builder's verdict turned: the page must follow it.
+    const html = fs.readFileSync(pages.rom, 'utf8');
+    const tooBig = path.join(work, 'too-big.html');
+    fs.writeFileSync(tooBig, html.replace('"allInOneFits":true', '"allInOneFits":false'));
+    assert.notEqual(fs.readFileSync(tooBig, 'utf8'), html);
+    const big = await openPage(browser, pathToFileURL(tooBig));
+    assert.equal(await visible(big.page, '#download-all'), false);
+    assert.equal(await visible(big.page, '#dropped'), true);
+    await big.context.close();
+    const empty = await open('empty', 1280);
+    assert.equal(await visible(empty.page, '#toolbar'), false);
+    assert.equal(await visible(empty.page, '#no-samples'), true);
+    await empty.context.close();
+  });
+});
+
+describe('waveforms', () => {
+  test('the loop point is marked where the directory puts it', async () => {
+    const { page, context } = await open('spc', 1280);
+    // Entry 01: 160 samples, looping from sample 48.
+    await page.waitForFunction(() => window.__canvases.drawn.has(document.querySelector('#rows tr:nth-child(2) canvas')));
+    const column = await page.$eval('#rows tr:nth-child(2) canvas', (canvas) => {
+      const g = canvas.getContext('2d');
+      // The top pixel row: only the marker reaches it.
+      const top = g.getImageData(0, 0, canvas.width, 1).data;
+      const marked = [];
+      for (let x = 0; x < canvas.width; x++) if (top[4 * x + 3] > 0) marked.push(x);
+      return { marked, width: canvas.width };
+    });
+    const expected = Math.floor((48 * column.width) / 160);
+    assert.ok(column.marked.length > 0 && column.marked.length <= 3, `marked ${column.marked}`);
+    assert.ok(Math.abs(column.marked[0] - expected) <= 1, `marker at ${column.marked[0]}, expected ${expected}`);
+    await context.close();
+  });
+});
