@@ -47,7 +47,7 @@ const visible = (page, selector) => page.$eval(selector, (e) => e.checkVisibilit
 const rowBoxes = (page) => page.$$eval('#rows tr', (trs) => trs.map((tr) => {
   tr.scrollIntoView({ block: 'center' });
   const box = (e) => e.getBoundingClientRect();
-  const clipped = [...tr.querySelectorAll('td.offset, td.loop, .loop-flag')]
+  const clipped = [...tr.querySelectorAll('td:not(.wave):not(.actions), .loop-flag')]
     .filter((e) => e.scrollWidth > e.clientWidth).map((e) => e.textContent);
   return { play: box(tr.querySelector('button.play')), wave: box(tr.querySelector('canvas')), clipped,
     addresses: [...tr.querySelectorAll('td.offset')].map((td) => [td.innerText.replace(/\s+/g, ' '), td.title]) };
@@ -100,6 +100,13 @@ describe('controls the page cannot serve', () => {
     assert.ok(off.opacity <= 0.6 && on.opacity === 1, `opacity ${off.opacity} vs ${on.opacity}`);
     assert.equal(off.cursor, 'not-allowed');
     assert.notEqual(off.color, on.color);
+  });
+
+  test('lengths of silent samples are whole', async () => {
+    const { page, context } = await open('tiny', 1280);
+    const rows = await rowBoxes(page);
+    assert.deepEqual(rows.map((row) => row.clipped), [[], []]);
+    await context.close();
   });
 
   test('no one-file download when one WAV cannot hold the samples, no toolbar without samples', async () => {
