@@ -19,6 +19,9 @@
     decoder: data.decoder,
     loop: false,
     selected: -1,
+    order: 'position',
+    filter: false,
+    shown: [],      // indices of the rows on view, in their order
     audio: null,    // AudioContext, made on the first play
     playing: null,  // { index, source, startedAt, seconds }
     rows: [],
@@ -311,6 +314,7 @@
       state.decoder = decoder.value;
       decoded.clear();
       updateLengths();
+      arrange();
       redrawWaves();
       if (state.playing) play(state.playing.index);
     });
@@ -366,6 +370,14 @@
     return sample.loop ? 'yes' : 'no';
   }
 
+  function detail(td, className, text) {
+    const span = document.createElement('span');
+    span.className = className;
+    span.textContent = text;
+    td.append(span);
+    return span;
+  }
+
   function buildRow(sample, index) {
     const number = index + 1;
     const tr = document.createElement('tr');
@@ -375,11 +387,15 @@
     addressCell(tr, sample, 'start');
     addressCell(tr, sample, 'end');
     cell(tr, 'blocks num', 'Blocks', grouped(sample.blocks));
-    const length = cell(tr, 'length num', 'Length', lengthText(index));
+    const lengthCell = cell(tr, 'length num', 'Length');
+    const length = detail(lengthCell, 'value', lengthText(index));
+    const measures = measuresText(index) ? detail(lengthCell, 'detail measures', measuresText(index)) : null;
     const flag = document.createElement('span');
     flag.className = sample.loop ? 'loop-flag on' : 'loop-flag';
     flag.textContent = loopText(sample);
-    cell(tr, 'loop', 'Loop').append(flag);
+    const loopCell = cell(tr, 'loop', 'Loop');
+    loopCell.append(flag);
+    const tuning = tuningText(sample) ? detail(loopCell, 'detail tuning', tuningText(sample)) : null;
     const wave = cell(tr, 'wave', '');
     const canvas = document.createElement('canvas');
     canvas.dataset.index = String(index);
@@ -419,7 +435,7 @@
 
     tr.addEventListener('click', () => select(index, false));
     tr.addEventListener('dblclick', () => play(index));
-    return { tr, canvas, wave, length, playButton, drawnWidth: 0 };
+    return { tr, canvas, wave, length, measures, tuning, playButton, drawnWidth: 0 };
   }
 
   function buildRows() {
@@ -437,17 +453,113 @@
     byId('samples').hidden = false;
   }
 
-  // The initial decoder's silence comes with the page; another decoder's
-  // is found by decoding.
-  function lengthText(index) {
+  // The listing's silence and peak are by the initial decoder; another
+  // decoder's are found by decoding.
+  function peakOf(index) {
     const sample = samples[index];
-    const silent = state.decoder === data.decoder && sample.silent != null ? sample.silent : silentOf(index);
-    return seconds(pcmBytesOf(sample)) + (silent ? ' \u00B7 silent' : '');
+    if (sample.peak == null) return null;
+    if (state.decoder === data.decoder) return sample.peak;
+    return samplePcm(index).reduce((most, value) => Math.max(most, Math.abs(value)), 0);
+  }
+
+  function silentNow(index) {
+    const sample = samples[index];
+    if (state.decoder === data.decoder && sample.silent != null) return sample.silent;
+    if (state.decoder === data.decoder && sample.peak != null) return sample.peak === 0;
+    return silentOf(index);
+  }
+
+  function lengthText(index) {
+    return seconds(pcmBytesOf(samples[index])) + (silentNow(index) ? ' \u00B7 silent' : '');
+  }
+
+  // Peak and padding, for listings that measure them.
+  function measuresText(index) {
+    const sample = samples[index];
+    const peak = peakOf(index);
+    const parts = [];
+    if (peak != null) parts.push(`peak\u00A0${grouped(peak)}`);
+    if (sample.padding != null) parts.push(`${Math.round(sample.padding * 100)}\u00A0% padding`);
+    return parts.join(' \u00B7 ');
+  }
+
+  const NOTE_NAMES = ['C', 'C\u266F', 'D', 'D\u266F', 'E', 'F', 'F\u266F', 'G', 'G\u266F', 'A', 'A\u266F', 'B'];
+
+  // The pitch of the loop, measured at the page's initial rate; another
+  // rate moves it.
+  function tuningText(sample) {
+    const tuning = sample.tuning;
+    if (!tuning || !(tuning.hz > 0)) return '';
+    const hz = (tuning.hz * state.rate) / data.rate;
+    const given = tuning.note != null && tuning.cents != null;
+    const exact = given ? tuning.note + tuning.cents / 100 + 12 * Math.log2(state.rate / data.rate)
+      : 69 + 12 * Math.log2(hz / 440);
+    const note = Math.round(exact);
+    const cents = (exact - note) * 100;
+    const name = NOTE_NAMES[((note % 12) + 12) % 12] + (Math.floor(note / 12) - 1);
+    return `${name} ${cents < 0 ? '\u2212' : '+'}${Math.abs(cents).toFixed(1)}\u00A0ct \u00B7 ${hz.toFixed(1)}\u00A0Hz`;
   }
 
   function updateLengths() {
-    state.rows.forEach((row, index) => { row.length.textContent = lengthText(index); });
-    state.rows.forEach((row, index) => { row.playButton.disabled = pcmBytesOf(samples[index]) === 0; });
+    state.rows.forEach((row, index) => {
+      row.length.textContent = lengthText(index);
+      if (row.measures) row.measures.textContent = measuresText(index);
+      if (row.tuning) row.tuning.textContent = tuningText(samples[index]);
+      row.playButton.disabled = pcmBytesOf(samples[index]) === 0;
+    });
+  }
+
+  // ---- Finding samples -----------------------------------------------
+
+  // A sample is mostly padding when at least this share of its blocks
+  // carry all-zero data.
+  const MOSTLY_PADDING = 0.9;
+
+  function filteredOut(index) {
+    const padding = samples[index].padding;
+    return (padding != null && padding >= MOSTLY_PADDING) || silentNow(index);
+  }
+
+  function orderedIndices() {
+    const indices = samples.map((sample, index) => index);
+    if (state.order === 'length') {
+      indices.sort((a, b) => pcmBytesOf(samples[b]) - pcmBytesOf(samples[a]) || a - b);
+    } else if (state.order === 'peak') {
+      const peaks = indices.map(peakOf);
+      indices.sort((a, b) => peaks[b] - peaks[a] || a - b);
+    }
+    return state.filter ? indices.filter((index) => !filteredOut(index)) : indices;
+  }
+
+  // Puts the rows on view in the chosen order; the selection moves to the
+  // first of them when the filter hides it.
+  function arrange() {
+    state.shown = orderedIndices();
+    const shown = new Set(state.shown);
+    const body = document.createDocumentFragment();
+    state.rows.forEach((row, index) => { row.tr.hidden = !shown.has(index); });
+    for (const index of state.shown) body.append(state.rows[index].tr);
+    byId('rows').append(body);
+    byId('all-hidden').hidden = state.shown.length > 0 || samples.length === 0;
+    if (!shown.has(state.selected)) select(state.shown.length > 0 ? state.shown[0] : -1, false);
+  }
+
+  function setupFinding() {
+    const has = (name) => samples.some((sample) => sample[name] != null);
+    // Loudness orders only what the listing measured.
+    if (!has('peak')) byId('order-peak').remove();
+    byId('order-field').hidden = samples.length < 2;
+    if (has('padding')) byId('filter-label').textContent = 'Hide silent and mostly padding';
+    const order = byId('order');
+    order.addEventListener('change', () => {
+      state.order = order.value;
+      arrange();
+    });
+    const filter = byId('filter');
+    filter.addEventListener('change', () => {
+      state.filter = filter.checked;
+      arrange();
+    });
   }
 
   // ---- Waveforms -----------------------------------------------------
@@ -549,14 +661,16 @@
 
   // ---- Selection -----------------------------------------------------
 
+  // Index -1 leaves no row selected.
   function select(index, fromKeyboard) {
-    if (index < 0 || index >= state.rows.length) return;
+    if (index < -1 || index >= state.rows.length) return;
     if (state.selected >= 0) {
       const old = state.rows[state.selected].tr;
       old.classList.remove('selected');
       old.removeAttribute('aria-selected');
     }
     state.selected = index;
+    if (index < 0) return;
     const tr = state.rows[index].tr;
     tr.classList.add('selected');
     tr.setAttribute('aria-selected', 'true');
@@ -567,10 +681,12 @@
     }
   }
 
+  // Moves through the rows on view, in their order.
   function move(step) {
-    if (state.rows.length === 0) return;
-    const next = state.selected < 0 ? 0 : Math.min(state.rows.length - 1, Math.max(0, state.selected + step));
-    select(next, true);
+    const shown = state.shown;
+    if (shown.length === 0) return;
+    const at = shown.indexOf(state.selected);
+    select(shown[at < 0 ? 0 : Math.min(shown.length - 1, Math.max(0, at + step))], true);
   }
 
   // ---- Playback ------------------------------------------------------
@@ -712,8 +828,9 @@
   fillRates();
   setupToolbar();
   buildRows();
+  setupFinding();
+  arrange();
   watchWaves();
   document.addEventListener('keydown', onKey);
-  if (state.rows.length > 0) select(0, false);
   document.body.dataset.ready = 'true';
 })();

@@ -1,6 +1,7 @@
 // What a person sees on the report page, phone to desktop: controls that
 // are on screen and whole, hidden ones really gone, disabled ones looking
-// disabled, addresses and loop texts not cut off.
+// disabled, addresses and loop texts not cut off; and the filter, order
+// and measures that help find an instrument.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -8,7 +9,7 @@ import { after, before, describe, test } from 'node:test';
 import { pathToFileURL } from 'node:url';
 
 import { launchBrowser, openPage } from './browser.mjs';
-import { DEMO_ROM, cli, makeSpc, tempDir } from './support.mjs';
+import { DEMO_ROM, cli, listed, makeSpc, tempDir, withPageData } from './support.mjs';
 
 let browser;
 let work;
@@ -142,6 +143,54 @@ describe('waveforms', () => {
     const expected = Math.floor((48 * column.width) / 160);
     assert.ok(column.marked.length > 0 && column.marked.length <= 3, `marked ${column.marked}`);
     assert.ok(Math.abs(column.marked[0] - expected) <= 1, `marker at ${column.marked[0]}, expected ${expected}`);
+    await context.close();
+  });
+});
+
+describe('finding samples', () => {
+  const shownNames = (page) => page.$$eval('#rows tr', (trs) =>
+    trs.filter((tr) => tr.checkVisibility()).map((tr) => tr.querySelector('td.number').textContent));
+  const selectedName = (page) => page.$eval('#rows tr.selected td.number', (td) => td.textContent);
+
+  test('without measures: order by length, filter by silence, no loudness order', async () => {
+    const { page, context } = await open('rom', 1280);
+    assert.deepEqual(await page.$$eval('#order option', (os) => os.map((o) => o.value)), ['position', 'length']);
+    assert.equal(await page.textContent('#filter-label'), 'Hide silent');
+    const byLength = listed(DEMO_ROM).stored.map((s, i) => ({ ...s, i }))
+      .sort((a, b) => b.bytes - a.bytes || a.i - b.i).map((s) => String(s.number));
+    await page.selectOption('#order', 'length');
+    assert.deepEqual(await shownNames(page), byLength);
+    await page.click('#rows tr:first-child td.number');
+    await page.keyboard.press('ArrowDown');
+    assert.equal(await selectedName(page), byLength[1], 'the keys follow the order on view');
+    await context.close();
+
+    const tiny = await open('tiny', 1280);
+    await tiny.page.check('#filter');
+    assert.deepEqual(await shownNames(tiny.page), []);
+    assert.equal(await visible(tiny.page, '#all-hidden'), true);
+    await tiny.context.close();
+  });
+
+  test('with peak, padding and tuning: they are shown, filter and order the rows', async () => {
+    const file = path.join(work, 'measured.html');
+    fs.writeFileSync(file, withPageData(fs.readFileSync(pages.spc, 'utf8'), (data) => {
+      data.samples.forEach((sample, i) => Object.assign(sample, { peak: [900, 100, 3000][i], padding: [0.95, 0, 0.1][i] }));
+      data.samples[1].tuning = { hz: 439.19, note: 69, cents: -3.2 };
+    }));
+    const { page, context, seen } = await openPage(browser, pathToFileURL(file));
+    assert.deepEqual(seen.errors, []);
+    assert.equal(await page.textContent('#rows tr:nth-child(1) .measures'), 'peak\u00A0900 \u00B7 95\u00A0% padding');
+    const tuning = () => page.$eval('#rows tr:nth-child(2) .tuning', (t) => t.checkVisibility() && t.textContent);
+    assert.equal(await tuning(), 'A4 \u22123.2\u00A0ct \u00B7 439.2\u00A0Hz');
+    await page.selectOption('#rate', '16000');  // half the rate: an octave down
+    assert.equal(await tuning(), 'A3 \u22123.2\u00A0ct \u00B7 219.6\u00A0Hz');
+    assert.equal(await page.textContent('#filter-label'), 'Hide silent and mostly padding');
+    await page.selectOption('#order', 'peak');
+    assert.deepEqual(await shownNames(page), ['02', '00', '01']);
+    await page.check('#filter');
+    assert.deepEqual(await shownNames(page), ['02', '01']);
+    assert.equal(await selectedName(page), '02', 'a hidden selection moves to the first row on view');
     await context.close();
   });
 });

@@ -97,3 +97,14 @@ export function makeSpc() {
   file[0x10100 + 0x5d] = 0x03;
   return file;
 }
+
+// The page with its embedded data changed, escaped as the builder escapes
+// it: fields a listing may carry can be tried before any listing has them.
+export function withPageData(html, change) {
+  const pattern = /(<script type="application\/json" id="report-data">)(.*?)(<\/script>)/s;
+  const [, open, json, close] = html.match(pattern);
+  const data = JSON.parse(json);
+  change(data);
+  const escaped = JSON.stringify(data).replace(/[<>&]/g, (c) => `\\u${c.charCodeAt(0).toString(16).padStart(4, '0')}`);
+  return html.replace(pattern, () => open + escaped + close);
+}
