@@ -16,7 +16,7 @@ const char kUsage[] =
     "  voxtrawl-cli rip ROM --one-file FILE|- [SETTINGS]\n"
     "  voxtrawl-cli list ROM [--json] [SETTINGS]\n"
     "  voxtrawl-cli report ROM [-o FILE.html] [SETTINGS]\n"
-    "SETTINGS: [--rate HZ] [--min-run BYTES] [--decoder spec|chip] [--mapping lorom|hirom|none]\n"
+    "SETTINGS: [--rate HZ] [--min-run BYTES] [--decoder spec|chip] [--mapping lorom|hirom|exhirom|none]\n"
     "Run 'voxtrawl-cli --help' or 'voxtrawl-cli COMMAND --help' for more.\n";
 
 bool IsCommand(CLI::App& cli, const char* word) {

@@ -93,7 +93,8 @@ void AddSampleOptions(CLI::App& command, SampleOptions& options) {
                     "chip: the sound chip's, every block included (always used for SPC files)")
         ->transform(OneOfNames(decoders));
     std::map<std::string, RomMapping> mappings{
-        {"lorom", RomMapping::LoRom}, {"hirom", RomMapping::HiRom}, {"none", RomMapping::None}};
+        {"lorom", RomMapping::LoRom}, {"hirom", RomMapping::HiRom}, {"exhirom", RomMapping::ExHiRom},
+        {"none", RomMapping::None}};
     command
         .add_option("--mapping", options.mapping,
                     "How a ROM maps into the SNES address space (default: detected from its internal header)")

@@ -8,16 +8,25 @@ namespace {
 
 constexpr uint32_t kLoRomHeader = 0x7FC0;
 constexpr uint32_t kHiRomHeader = 0xFFC0;
+// ExHiROM's reset bank $00 reads the second 4 MiB, where its header lies.
+constexpr uint32_t kExHiRomHeader = 0x40FFC0;
 constexpr uint32_t kHeaderBytes = 0x40;
 constexpr uint32_t kTitleBytes = 21;
-// Both mappings reach 4 MiB of ROM through banks $80-$FF.
+// LoROM and HiROM reach 4 MiB of ROM through banks $80-$FF; ExHiROM
+// adds almost 4 MiB more through banks $40-$7D and $3E-$3F.
 constexpr uint32_t kMappedBytes = 0x400000;
+constexpr uint32_t kExMappedBytes = 0x800000;
+
+constexpr uint8_t kExHiRomMode = 0x25;
+
+// The map mode without its speed bit.
+uint8_t MapKind(uint8_t mode) { return mode & ~0x10; }
 
 bool MapModeFits(uint8_t mode, RomMapping mapping) {
-    // Bit 4 is the speed; ExHiROM (0x25) maps its first 4 MiB as HiROM does.
-    uint8_t kind = mode & ~0x10;
-    if (mapping == RomMapping::LoRom) return mode == 0x20 || mode == 0x30;
-    return kind == 0x21 || kind == 0x25;
+    if (mapping == RomMapping::LoRom) return MapKind(mode) == 0x20;
+    if (mapping == RomMapping::ExHiRom) return MapKind(mode) == kExHiRomMode;
+    // ExHiROM images often copy their header here too.
+    return MapKind(mode) == 0x21 || MapKind(mode) == kExHiRomMode;
 }
 
 // Homebrew often leaves the checksum at zero, so no single sign decides:
@@ -42,21 +51,40 @@ RomLayout DetectRomLayout(const uint8_t* rom, uint32_t size) {
     if (size % 1024 == kCopierHeaderBytes) layout.copierHeader = kCopierHeaderBytes;
     const uint8_t* proper = rom + layout.copierHeader;
     uint32_t properSize = size - layout.copierHeader;
-    int loScore = properSize >= kLoRomHeader + kHeaderBytes ? HeaderScore(proper + kLoRomHeader, RomMapping::LoRom) : 0;
-    int hiScore = properSize >= kHiRomHeader + kHeaderBytes ? HeaderScore(proper + kHiRomHeader, RomMapping::HiRom) : 0;
+    auto score = [&](uint32_t at, RomMapping mapping) {
+        return properSize >= at + kHeaderBytes ? HeaderScore(proper + at, mapping) : 0;
+    };
+    int loScore = score(kLoRomHeader, RomMapping::LoRom);
+    int hiScore = score(kHiRomHeader, RomMapping::HiRom);
+    int exScore = score(kExHiRomHeader, RomMapping::ExHiRom);
     // A lone sign (a vector, a printable title) happens by chance.
     constexpr int kEnough = 3;
-    if (loScore >= hiScore && loScore >= kEnough) layout.mapping = RomMapping::LoRom;
-    else if (hiScore > loScore && hiScore >= kEnough) layout.mapping = RomMapping::HiRom;
+    if (loScore >= hiScore && loScore >= exScore && loScore >= kEnough) layout.mapping = RomMapping::LoRom;
+    else if (exScore >= hiScore && exScore >= kEnough) layout.mapping = RomMapping::ExHiRom;
+    else if (hiScore >= kEnough) layout.mapping = RomMapping::HiRom;
+    // A header copy in the first 4 MiB that names ExHiROM, on an image that
+    // reaches past them.
+    if (layout.mapping == RomMapping::HiRom && properSize > kMappedBytes &&
+        MapKind(proper[kHiRomHeader + 0x15]) == kExHiRomMode)
+        layout.mapping = RomMapping::ExHiRom;
     return layout;
 }
 
 bool SnesAddress(const RomLayout& layout, uint32_t fileOffset, uint32_t& busAddress) {
     if (layout.mapping == RomMapping::None || fileOffset < layout.copierHeader) return false;
     uint32_t o = fileOffset - layout.copierHeader;
-    if (o >= kMappedBytes) return false;
-    if (layout.mapping == RomMapping::LoRom) busAddress = (0x80 | (o >> 15)) << 16 | 0x8000 | (o & 0x7FFF);
-    else busAddress = (0xC0 | (o >> 16)) << 16 | (o & 0xFFFF);
+    if (o < kMappedBytes) {
+        if (layout.mapping == RomMapping::LoRom) busAddress = (0x80 | (o >> 15)) << 16 | 0x8000 | (o & 0x7FFF);
+        else busAddress = (0xC0 | (o >> 16)) << 16 | (o & 0xFFFF);
+        return true;
+    }
+    if (layout.mapping != RomMapping::ExHiRom || o >= kExMappedBytes) return false;
+    uint32_t bank = (o - kMappedBytes) >> 16;
+    // Banks $7E-$7F are work RAM: their ROM shows only in the upper halves
+    // of banks $3E-$3F.
+    if (bank < 0x3E) busAddress = (0x40 | bank) << 16 | (o & 0xFFFF);
+    else if ((o & 0xFFFF) >= 0x8000) busAddress = bank << 16 | (o & 0xFFFF);
+    else return false;
     return true;
 }
 
@@ -71,6 +99,7 @@ const char* MappingName(RomMapping mapping) {
     switch (mapping) {
     case RomMapping::LoRom: return "lorom";
     case RomMapping::HiRom: return "hirom";
+    case RomMapping::ExHiRom: return "exhirom";
     default: return "none";
     }
 }

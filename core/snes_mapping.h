@@ -1,11 +1,11 @@
 // Where a ROM file offset sits in the SNES address space: the copier
-// header, LoROM or HiROM, and the "$80:8A5F" notation.
+// header, LoROM, HiROM or ExHiROM, and the "$80:8A5F" notation.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-enum class RomMapping { None, LoRom, HiRom };
+enum class RomMapping { None, LoRom, HiRom, ExHiRom };
 
 struct RomLayout {
     RomMapping mapping = RomMapping::None;
@@ -25,5 +25,5 @@ bool SnesAddress(const RomLayout& layout, uint32_t fileOffset, uint32_t& busAddr
 // "$80:8A5F" for bus address 0x808A5F.
 std::string FormatSnesAddress(uint32_t busAddress);
 
-// "lorom", "hirom", or "none".
+// "lorom", "hirom", "exhirom", or "none".
 const char* MappingName(RomMapping mapping);

@@ -19,14 +19,18 @@ bool Overlaps(uint32_t a, uint32_t an, uint32_t b, uint32_t bn) { return a < b +
 
 uint32_t ChainBytes(const SpcSample& sample) { return sample.end + kBlockBytes - sample.start; }
 
+bool OnChainBlock(const SpcSample& sample, uint32_t address) {
+    return address >= sample.start && address <= sample.end && (address - sample.start) % kBlockBytes == 0;
+}
+
+// A start word that marks a slot the driver left unused.
+bool IsUnusedSlot(uint16_t start) { return start == 0x0000 || start == 0xFFFF; }
+
 // Whether entry i of a directory at address describes a sample, given the
 // samples accepted before it.
 bool ReadEntry(const uint8_t* aram, uint32_t address, uint32_t i, const std::vector<SpcSample>& earlier,
                SpcSample& sample) {
     uint32_t at = address + 4 * i;
-    // The directory ends where audio RAM does; wrapping would read the
-    // direct page as entries.
-    if (at + 4 > kAramBytes) return false;
     sample = SpcSample{i, GetLe16(aram + at), 0, GetLe16(aram + at + 2), LoopKind::None, 0, -1};
     if (sample.start < kFirstSamplePage * 0x100) return false;
     if (!FindChainEnd(aram, sample.start, sample.end)) return false;
@@ -47,10 +51,14 @@ bool ReadEntry(const uint8_t* aram, uint32_t address, uint32_t i, const std::vec
     return true;
 }
 
+// Whether the loop word names a block of the sample's own chain, as an
+// address or as an offset, whether or not the end block loops.
+bool LoopWordOnChain(const SpcSample& sample) {
+    return OnChainBlock(sample, sample.loopWord) || OnChainBlock(sample, sample.start + sample.loopWord);
+}
+
 bool StartsSamples(const uint8_t* aram, uint32_t page) {
-    if (page < kFirstSamplePage) return false;
-    SpcSample first{};
-    return ReadEntry(aram, page * 0x100, 0, {}, first);
+    return page >= kFirstSamplePage && !ReadDirectory(aram, page * 0x100).empty();
 }
 
 // Searches the driver's code for the stores that set DIR; returns the page
@@ -92,8 +100,9 @@ uint32_t SpcSample::Blocks() const { return BlocksInRun(start, end); }
 uint32_t SpcSample::LoopStartSample() const { return (loopAddress - start) / kBlockBytes * kSamplesPerBlock; }
 
 bool FindChainEnd(const uint8_t* aram, uint32_t start, uint32_t& end) {
+    // The chip plays every header, ranges 13 to 15 included: a driver's
+    // samples may hold them.
     for (uint32_t at = start; at + kBlockBytes <= kAramBytes; at += kBlockBytes) {
-        if (aram[at] >= kFirstInvalidHeader) return false;
         if (aram[at] & kEndFlag) {
             end = at;
             return true;
@@ -103,15 +112,12 @@ bool FindChainEnd(const uint8_t* aram, uint32_t start, uint32_t& end) {
 }
 
 void ResolveLoop(const uint8_t* aram, SpcSample& sample) {
-    auto onBlock = [&sample](uint32_t address) {
-        return address >= sample.start && address <= sample.end && (address - sample.start) % kBlockBytes == 0;
-    };
     if (!(aram[sample.end] & kLoopFlag)) {
         sample.loop = LoopKind::None;
-    } else if (onBlock(sample.loopWord)) {
+    } else if (OnChainBlock(sample, sample.loopWord)) {
         sample.loop = LoopKind::Address;
         sample.loopAddress = sample.loopWord;
-    } else if (onBlock(sample.start + sample.loopWord)) {
+    } else if (OnChainBlock(sample, sample.start + sample.loopWord)) {
         sample.loop = LoopKind::Offset;
         sample.loopAddress = sample.start + sample.loopWord;
     } else {
@@ -121,9 +127,21 @@ void ResolveLoop(const uint8_t* aram, SpcSample& sample) {
 
 std::vector<SpcSample> ReadDirectory(const uint8_t* aram, uint32_t address) {
     std::vector<SpcSample> samples;
-    SpcSample sample{};
-    for (uint32_t i = 0; i < kMaxDirectoryEntries && ReadEntry(aram, address, i, samples, sample); ++i)
+    bool afterUnused = false;
+    // The directory ends where audio RAM does; wrapping would read the
+    // direct page as entries.
+    for (uint32_t i = 0; i < kMaxDirectoryEntries && address + 4 * i + 4 <= kAramBytes; ++i) {
+        if (IsUnusedSlot(GetLe16(aram + address + 4 * i))) {
+            afterUnused = true;
+            continue;
+        }
+        SpcSample sample{};
+        if (!ReadEntry(aram, address, i, samples, sample)) break;
+        // Past a zeroed stretch lies whatever follows the table; only an
+        // entry whose loop word fits its own chain is believed there.
+        if (afterUnused && !LoopWordOnChain(sample)) break;
         samples.push_back(sample);
+    }
     return samples;
 }
 

@@ -54,11 +54,13 @@ struct SampleDirectory {
 SampleDirectory FindSampleDirectory(const uint8_t* aram, const uint8_t* dsp);
 
 // Reads the entries of a directory at address, from index 0 up to the
-// first that is not a sample.
+// first that is not a sample. Slots whose start word is 0x0000 or 0xFFFF
+// are unused and skipped; after one, an entry is a sample only when its
+// loop word names a block of its own chain.
 std::vector<SpcSample> ReadDirectory(const uint8_t* aram, uint32_t address);
 
-// The end block of the chain of blocks starting at start, when every
-// header is below 0xD0 and the chain ends inside audio RAM.
+// The end block of the chain of blocks starting at start, whatever their
+// headers, when the chain ends inside audio RAM.
 bool FindChainEnd(const uint8_t* aram, uint32_t start, uint32_t& end);
 
 // The loop reading of a sample whose chain is start..end.

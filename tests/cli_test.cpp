@@ -200,7 +200,7 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         {{"list", rom, "--min-run", ""}, 2, {minRunRange + "''"}},
         // Named choices take their names only, not the numbers behind them.
         {{"list", rom, "--decoder", "1"}, 2, {"voxtrawl-cli: --decoder: takes chip|spec, not '1'"}},
-        {{"list", rom, "--mapping", "2"}, 2, {"voxtrawl-cli: --mapping: takes hirom|lorom|none, not '2'"}},
+        {{"list", rom, "--mapping", "2"}, 2, {"voxtrawl-cli: --mapping: takes exhirom|hirom|lorom|none, not '2'"}},
         {{"rip", rom, "--format", "1"}, 2, {"voxtrawl-cli: --format: takes brr|wav, not '1'"}},
         {{"--help"}, 0, {}},
         {{"rip", "--help"}, 0, {}},

@@ -118,7 +118,7 @@ TEST(SpcFileTest, FirstEntryThatIsNotASampleEndsTheDirectory) {
         Bytes at;  // bytes placed at start
     } cases[] = {
         {"a chain that runs off the end of audio RAM", 0xFFF7, Bytes(9, 0x00)},
-        {"a chain broken by a header of range 13", 0x5000, {0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0xD1}},
+        {"a chain that never meets an end flag", 0xFF00, Bytes(0x100, 0xD2)},
         {"a start on the stack page", 0x0100, EncodeInstrument(2, false)},
         // The entry's own bytes make a one-block looping chain at kDir + 13.
         {"a sample over the directory's own entries", kDir + 13, {}},
@@ -131,6 +131,41 @@ TEST(SpcFileTest, FirstEntryThatIsNotASampleEndsTheDirectory) {
         SampleDirectory dir = game.Find();
         ASSERT_EQ(dir.source, DirectorySource::Register);
         EXPECT_EQ(dir.samples.size(), 3u);
+    }
+}
+
+TEST(SpcFileTest, RangesAboveTwelveAndUnusedSlots) {
+    struct Entry {
+        unsigned i;
+        uint16_t start, loop;
+    };
+    constexpr uint16_t kJunk = 0x5000;  // a chain of range-13 headers
+    struct Case {
+        const char* what;
+        std::vector<Entry> entries;  // written over the game's directory
+        std::vector<unsigned> found;
+    } cases[] = {
+        {"a range-13 block inside sample 2", {}, {0, 1, 2, 3, 4}},
+        {"unused slot 0", {{0, 0x0000, 0x0000}}, {1, 2, 3, 4}},
+        {"unused slots 0 and 2, one of them 0xFFFF", {{0, 0xFFFF, 0xFFFF}, {2, 0, 0}}, {1, 3, 4}},
+        {"after an unused slot, a loop word off the chain ends it", {{2, 0, 0}, {4, 0x0800, 0xF000}}, {0, 1, 3}},
+        {"before any unused slot, a loop word off the chain is kept", {{4, 0x0800, 0xF000}}, {0, 1, 2, 3, 4}},
+        {"junk behind a zeroed tail", {{8, kJunk, 0x0400}, {9, kJunk + 9, 0x7E00}}, {0, 1, 2, 3, 4}},
+        {"a real entry behind unused slots", {{8, kJunk, kJunk + 18}}, {0, 1, 2, 3, 4, 8}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        GameSnapshot game;
+        Bytes junk(5 * 9, 0xD0);
+        junk[4 * 9] = 0xD1;
+        game.spc.Put(kJunk, junk);
+        game.spc.Put(game.starts[2] + 9, {0xD0});
+        for (const Entry& e : c.entries) game.spc.PutEntry(kDir, e.i, e.start, e.loop);
+        SampleDirectory dir = game.Find();
+        ASSERT_EQ(dir.source, DirectorySource::Register);
+        std::vector<unsigned> found;
+        for (const SpcSample& sample : dir.samples) found.push_back(sample.index);
+        EXPECT_EQ(found, c.found);
     }
 }
 
