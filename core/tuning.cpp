@@ -60,9 +60,11 @@ bool EstimateLoopTuning(const int16_t* loop, uint32_t length, double rate, Tunin
     for (size_t m = 1; m < power.size(); ++m) total += power[m];
     // Parseval: the power of the lines is length times the energy per sample.
     if (total < kSilentPower * length * length) return false;
-    uint32_t periods = ChoosePeriods(HarmonicShares(power, total));
+    std::vector<double> shares = HarmonicShares(power, total);
+    uint32_t periods = ChoosePeriods(shares);
     tuning = TuningOfHz(rate * periods / length);
     tuning.periods = periods;
+    tuning.harmonicShare = shares[periods];
     return true;
 }
 

@@ -13,6 +13,9 @@ struct Tuning {
     int note = 0;        // nearest MIDI note (may lie outside 0..127)
     double cents = 0;    // from that note, -50..50
     uint32_t periods = 0;  // k: the instrument's periods in the loop
+    // Share of the loop's energy (beside its mean) in the tone's
+    // harmonics: near 1 for a clear tone, low for noise.
+    double harmonicShare = 0;
 };
 
 // Estimates the pitch of a loop of `length` samples played at rate;

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <random>
 #include <vector>
 
 #include "core/tuning.h"
@@ -51,18 +52,25 @@ TEST(TuningTest, FindsThePeriodsInGeneratedLoops) {
             ASSERT_TRUE(EstimateLoopTuning(pcm.data(), loop.length, 32000, tuning));
             double expected = 32000.0 * loop.periods / loop.length;
             EXPECT_EQ(tuning.periods, loop.periods);
+            EXPECT_GT(tuning.harmonicShare, 0.99);
             EXPECT_LT(std::fabs(1200 * std::log2(tuning.hz / expected)), 8.0);
             EXPECT_NEAR(tuning.note + tuning.cents / 100, 69 + 12 * std::log2(expected / 440), 1e-9);
         }
     }
 }
 
-TEST(TuningTest, SilenceAndConstantsHaveNoTone) {
+TEST(TuningTest, SilenceAndConstantsHaveNoToneAndNoiseAWeakOne) {
     for (int16_t level : {0, 2, -3000}) {
         std::vector<int16_t> loop(64, level);
         Tuning tuning;
         EXPECT_FALSE(EstimateLoopTuning(loop.data(), 64, 32000, tuning)) << level;
     }
+    std::mt19937 random(3);
+    std::vector<int16_t> noise(1024);
+    for (int16_t& value : noise) value = static_cast<int16_t>(random() % 20001) - 10000;
+    Tuning tuning;
+    ASSERT_TRUE(EstimateLoopTuning(noise.data(), 1024, 32000, tuning));
+    EXPECT_LT(tuning.harmonicShare, 0.5);
 }
 
 TEST(TuningTest, PitchForTheSmplChunkAndTheSampleHeader) {
