@@ -20,6 +20,9 @@ Bytes MakeFile(int loopOffset, std::vector<uint8_t> headers) {
 }
 
 TEST(BrrFileTest, LayoutsExtentAndLoop) {
+    using L = BrrFileLoop;
+    using U = BrrLoopUnknown;
+    constexpr BrrFileLayout kNoHeader = BrrFileLayout::Raw, kHeader = BrrFileLayout::LoopHeader;
     struct Case {
         const char* what;
         Bytes file;
@@ -29,25 +32,16 @@ TEST(BrrFileTest, LayoutsExtentAndLoop) {
         BrrLoopUnknown unknown;
         uint32_t loopBlock;
     } cases[] = {
-        {"raw, stops", MakeFile(kRaw, {0x80, 0x80, 0x81}), BrrFileLayout::Raw, 3, 0, BrrFileLoop::None, BrrLoopUnknown::None, 0},
-        {"raw, loops somewhere", MakeFile(kRaw, {0x82, 0x83}), BrrFileLayout::Raw, 2, 0, BrrFileLoop::Unknown,
-         BrrLoopUnknown::RawLayout, 0},
-        {"raw, no end block", MakeFile(kRaw, {0x80, 0x80}), BrrFileLayout::Raw, 2, 0, BrrFileLoop::Unknown,
-         BrrLoopUnknown::NoEndBlock, 0},
-        {"header, loops at block 1", MakeFile(9, {0x02, 0x92, 0x93}), BrrFileLayout::LoopHeader, 3, 0, BrrFileLoop::Known,
-         BrrLoopUnknown::None, 1},
-        {"header, loops at the end block", MakeFile(18, {0x02, 0x02, 0x03}), BrrFileLayout::LoopHeader, 3, 0,
-         BrrFileLoop::Known, BrrLoopUnknown::None, 2},
-        {"header 0, stops", MakeFile(0, {0x00, 0x01}), BrrFileLayout::LoopHeader, 2, 0, BrrFileLoop::None,
-         BrrLoopUnknown::None, 0},
-        {"blocks after the end", MakeFile(0, {0x02, 0x03, 0x80, 0x81}), BrrFileLayout::LoopHeader, 2, 2, BrrFileLoop::Known,
-         BrrLoopUnknown::None, 0},
-        {"offset between blocks", MakeFile(10, {0x02, 0x03}), BrrFileLayout::LoopHeader, 2, 0, BrrFileLoop::Unknown,
-         BrrLoopUnknown::OffsetNotOnBlock, 0},
-        {"offset into the ignored blocks", MakeFile(18, {0x02, 0x03, 0x80}), BrrFileLayout::LoopHeader, 2, 1,
-         BrrFileLoop::Unknown, BrrLoopUnknown::OffsetPastEnd, 0},
-        {"large offset", MakeFile(0xFFF9, {0x03}), BrrFileLayout::LoopHeader, 1, 0, BrrFileLoop::Unknown,
-         BrrLoopUnknown::OffsetPastEnd, 0},
+        {"raw, stops", MakeFile(kRaw, {0x80, 0x80, 0x81}), kNoHeader, 3, 0, L::None, U::None, 0},
+        {"raw, loops somewhere", MakeFile(kRaw, {0x82, 0x83}), kNoHeader, 2, 0, L::Unknown, U::RawLayout, 0},
+        {"raw, no end block", MakeFile(kRaw, {0x80, 0x80}), kNoHeader, 2, 0, L::Unknown, U::NoEndBlock, 0},
+        {"loops at block 1", MakeFile(9, {0x02, 0x92, 0x93}), kHeader, 3, 0, L::Known, U::None, 1},
+        {"loops at the end block", MakeFile(18, {0x02, 0x02, 0x03}), kHeader, 3, 0, L::Known, U::None, 2},
+        {"offset 0, stops", MakeFile(0, {0x00, 0x01}), kHeader, 2, 0, L::None, U::None, 0},
+        {"blocks after the end", MakeFile(0, {0x02, 0x03, 0x80, 0x81}), kHeader, 2, 2, L::Known, U::None, 0},
+        {"offset between blocks", MakeFile(10, {0x02, 0x03}), kHeader, 2, 0, L::Unknown, U::OffsetNotOnBlock, 0},
+        {"offset into ignored blocks", MakeFile(18, {0x02, 0x03, 0x80}), kHeader, 2, 1, L::Unknown, U::OffsetPastEnd, 0},
+        {"large offset", MakeFile(0xFFF9, {0x03}), kHeader, 1, 0, L::Unknown, U::OffsetPastEnd, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
