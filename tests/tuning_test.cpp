@@ -43,7 +43,8 @@ TEST(TuningTest, FindsThePeriodsInGeneratedLoops) {
     };
     struct Loop {
         uint32_t length, periods;  // periods of length / periods samples, whole or not
-    } loops[] = {{16, 1}, {64, 1}, {128, 2}, {96, 3}, {512, 7}, {1600, 24}, {4096, 64}, {3520, 11}, {2000, 3}};
+    } loops[] = {{16, 1}, {64, 1}, {128, 2}, {96, 3}, {512, 7}, {1600, 24}, {4096, 64}, {3520, 11}, {2000, 3},
+                 {1072, 5}, {1616, 13}};  // 16 x 67 and 16 x 101: prime factors past the direct sums
     for (const Wave& wave : waves) {
         for (const Loop& loop : loops) {
             SCOPED_TRACE(testing::Message() << wave.name << ", " << loop.periods << " periods in " << loop.length);
