@@ -37,9 +37,11 @@ int16_t ChipBrrSample(int32_t nibble, unsigned range, unsigned filter, int32_t p
     return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(Clamp16(s)) << 1));
 }
 
-void DecodeBrrChip(const uint8_t* data, uint32_t blocks, int16_t* out) {
-    int32_t p1 = 0;
-    int32_t p2 = 0;
+void DecodeBrrChip(const uint8_t* data, uint32_t blocks, int16_t* out) { DecodeBrrChipFrom(data, blocks, {}, out); }
+
+ChipHistory DecodeBrrChipFrom(const uint8_t* data, uint32_t blocks, ChipHistory history, int16_t* out) {
+    int32_t p1 = history.p1;
+    int32_t p2 = history.p2;
     for (uint32_t b = 0; b < blocks; ++b, data += kBlockBytes) {
         unsigned range = data[0] >> 4;
         unsigned filter = (data[0] >> 2) & 3;
@@ -47,12 +49,13 @@ void DecodeBrrChip(const uint8_t* data, uint32_t blocks, int16_t* out) {
             // High nibble first; sign-extend each from 4 bits.
             for (int32_t nibble : {data[k] >> 4, data[k] & 0x0F}) {
                 int16_t sample = ChipBrrSample(nibble >= 8 ? nibble - 16 : nibble, range, filter, p1, p2);
-                *out++ = sample;
+                if (out) *out++ = sample;
                 p2 = p1;
                 p1 = sample;
             }
         }
     }
+    return {p1, p2};
 }
 
 bool IsSilent(const int16_t* samples, uint64_t count) {

@@ -8,7 +8,7 @@ level=${1:-native}
 packages=(cmake g++ make libcli11-dev nlohmann-json3-dev)
 if [ "$level" = all ]; then
     packages+=(libgtest-dev python3 sndfile-programs g++-mingw-w64-i686-win32 wine wine32:i386 xvfb xauth imagemagick
-               clang libclang-rt-14-dev libfuzzer-14-dev chromium)
+               clang libclang-rt-14-dev libfuzzer-14-dev chromium libfluidsynth-dev pkg-config)
 fi
 
 missing=()

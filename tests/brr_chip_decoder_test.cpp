@@ -4,45 +4,20 @@
 #include <vector>
 
 #include "core/brr_chip_decoder.h"
+#include "tests/chip_brr_model.h"
 #include "tests/test_support.h"
 
 namespace {
 
 using Pcm = std::vector<int16_t>;
 
-// Division rounding toward minus infinity, which is what the chip's
-// arithmetic shifts do.
-int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0); }
-
-// An independent model of the chip: the history is kept at 15-bit
-// precision as the fractions of the hardware documents (p1, p2 halved),
-// products in 64 bits, then the clamp and the 16-bit view of the doubled
-// value.
 int16_t ModelSample(int nibble, unsigned range, unsigned filter, int64_t stored1, int64_t stored2) {
-    int64_t s = range <= 12 ? FloorDiv(nibble * (int64_t{1} << range), 2) : (nibble < 0 ? -2048 : 0);
-    int64_t half2 = FloorDiv(stored2, 2);
-    if (filter == 1) s += FloorDiv(stored1, 2) + FloorDiv(-stored1, 32);
-    if (filter == 2) s += stored1 - half2 + FloorDiv(half2, 16) + FloorDiv(-3 * stored1, 64);
-    if (filter == 3) s += stored1 - half2 + FloorDiv(-13 * stored1, 128) + FloorDiv(3 * half2, 16);
-    s = std::clamp<int64_t>(s, -32768, 32767);
-    int64_t doubled = ((s * 2) % 65536 + 65536) % 65536;
-    return static_cast<int16_t>(doubled >= 32768 ? doubled - 65536 : doubled);
+    return chip_model::Sample(nibble, range, filter, stored1, stored2);
 }
 
 Pcm ModelDecode(const Bytes& blocks) {
     Pcm out;
-    int64_t p1 = 0;
-    int64_t p2 = 0;
-    for (size_t b = 0; b + 9 <= blocks.size(); b += 9) {
-        for (size_t k = 1; k < 9; ++k) {
-            for (int v : {blocks[b + k] >> 4, blocks[b + k] & 15}) {
-                int16_t sample = ModelSample(v < 8 ? v : v - 16, blocks[b] >> 4, (blocks[b] >> 2) & 3, p1, p2);
-                out.push_back(sample);
-                p2 = p1;
-                p1 = sample;
-            }
-        }
-    }
+    chip_model::DecodeOnto(blocks, 0, blocks.size() / 9, out);
     return out;
 }
 

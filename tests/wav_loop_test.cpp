@@ -17,14 +17,18 @@ TEST(WavLoopTest, SmplChunkWithOneForwardLoop) {
     EXPECT_EQ(GetLe32(chunk + 12), 0u);        // product
     EXPECT_EQ(GetLe32(chunk + 16), 31250u);    // nanoseconds per sample at 32000 Hz
     EXPECT_EQ(GetLe32(chunk + 20), 60u);       // MIDI unity note
+    EXPECT_EQ(GetLe32(chunk + 24), 0u);        // pitch fraction
     EXPECT_EQ(GetLe32(chunk + 36), 1u);        // loops
     EXPECT_EQ(GetLe32(chunk + 40), 0u);        // sampler data
     EXPECT_EQ(GetLe32(chunk + 48), 0u);        // forward
     EXPECT_EQ(GetLe32(chunk + 52), 960u);      // start frame
     EXPECT_EQ(GetLe32(chunk + 56), 1023u);     // end frame, inclusive
     EXPECT_EQ(GetLe32(chunk + 64), 0u);        // play forever
-    BuildSmplChunk(chunk, 8000, 0, 15);
+    BuildSmplChunk(chunk, 8000, 0, 15, 69, 0x80000000u);
     EXPECT_EQ(GetLe32(chunk + 16), 125000u);
+    EXPECT_EQ(GetLe32(chunk + 20), 69u);
+    EXPECT_EQ(GetLe32(chunk + 24), 0x80000000u);  // a quarter tone above
+    EXPECT_EQ(GetLe32(chunk + 28), 0u);           // SMPTE format
 }
 
 TEST(WavLoopTest, RiffSizeCountsTheExtraChunk) {
