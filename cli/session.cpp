@@ -82,6 +82,7 @@ bool Scan(CliPlatform& platform, const std::string& romPath, std::vector<Scanned
           const std::function<LoadResult()>& load) {
     runsInProgress = &runs;
     SetRunObserver(CollectRun);
+    platform.currentInput = romPath;
     LoadResult result = load();
     platform.RunUntilIdle();  // the posted Rip, then the scan
     SetRunObserver(nullptr);

@@ -211,3 +211,40 @@ TEST_F(RipGuardTest, AOneFileSaveHoldsOneSampleAtATime) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RipGuardTest, InputsFromPipesNamesWithControlCharactersAndOptionsThatDoNotApply) {
+    Put("song\x1b[2J.spc", GuardSpc());
+    Put("empty\n.sfc", {});
+    Put("silent.sfc", Filler(64));
+    CliResult named = Run({"rip", "song\x1b[2J.spc", "--out", "a/b"});
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_TRUE(Contains(named.out, "SPC song\\x1B[2J.spc: sample directory at $0300")) << named.out;
+    EXPECT_EQ(Entries(work + "/a/b"), (std::vector<std::string>{"00.wav", "01.wav"}));
+    CliResult box = Run({"rip", "empty\n.sfc"});
+    EXPECT_TRUE(Contains(box.err, "Ahem...: empty\\n.sfc is 0 bytes!  Bet you didn't\nthink")) << box.err;
+    CliResult mapping = Run({"list", "song\x1b[2J.spc", "--mapping", "lorom"});
+    EXPECT_EQ(mapping.status, 2);
+    EXPECT_TRUE(Contains(mapping.err, "--mapping applies to ROMs only")) << mapping.err;
+    CliResult none = Run({"rip", "silent.sfc", "--one-file", "-"});
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.out, "");
+    EXPECT_TRUE(Contains(none.err, "no samples from 'silent.sfc', so nothing was written to standard output")) << none.err;
+    // A FIFO is read to its end: the snapshot in it is one, not a short file.
+    mkfifo((work + "/fifo").c_str(), 0644);
+    pid_t writer = fork();
+    if (writer == 0) {
+        std::FILE* fifo = std::fopen((work + "/fifo").c_str(), "wb");
+        Bytes spc = GuardSpc();
+        std::fwrite(spc.data(), 1, spc.size(), fifo);
+        std::fclose(fifo);
+        _exit(0);
+    }
+    CliResult fromFifo = Run({"rip", "fifo", "--out", "f"});
+    waitpid(writer, nullptr, 0);
+    EXPECT_EQ(fromFifo.status, 0) << fromFifo.err;
+    EXPECT_EQ(Entries(work + "/f"), (std::vector<std::string>{"00.wav", "01.wav"}));
+}
+
+}  // namespace
