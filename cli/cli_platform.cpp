@@ -3,7 +3,10 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
+#include <string>
 
+#include "cli/paths.h"
 #include "cli/standard_output.h"
 #include "core/platform.h"
 
@@ -53,8 +56,23 @@ int CliPlatform::MessageBox(bool /*owned*/, const char* caption, unsigned type, 
     EraseBar();
     std::string body = text;
     while (!body.empty() && body.back() == '\n') body.pop_back();
+    // The box's own line breaks stay; any other control character (from a
+    // file name) is shown escaped.
+    std::string shown;
+    std::string input = ShownText(currentInput);
+    // Marks the input's name so that its line breaks are not taken for the box's.
+    const std::string mark = "\x01input\x01";
+    for (size_t at = 0; !currentInput.empty() && (at = body.find(currentInput, at)) != std::string::npos;
+         at += mark.size())
+        body.replace(at, currentInput.size(), mark);
+    size_t start = 0;
+    for (size_t feed; (feed = body.find('\n', start)) != std::string::npos; start = feed + 1)
+        shown += ShownText(body.substr(start, feed - start)) + "\n";
+    shown += ShownText(body.substr(start));
+    for (size_t at; (at = shown.find("\\x01input\\x01")) != std::string::npos;)
+        shown.replace(at, std::strlen("\\x01input\\x01"), input);
     FlushOut();
-    std::fprintf(stderr, "%s: %s\n", caption, body.c_str());
+    std::fprintf(stderr, "%s: %s\n", caption, shown.c_str());
     // Nobody is there to press Retry: give up on the file, or acknowledge.
     return type == kMbRetryCancelStop ? kIdCancel : kIdOk;
 }

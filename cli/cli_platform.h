@@ -17,6 +17,9 @@ public:
 
     // The answer of the save dialog; empty answers Cancel.
     std::string saveAnswer;
+    // The input being read: its name in a box is shown escaped, line
+    // breaks included, as in every other message.
+    std::string currentInput;
 
     // Removes the progress bar and flushes the log output.
     void Finish();

@@ -2,6 +2,7 @@
 // runs the chosen subcommand.
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "cli/commands.h"
 #include "cli/interrupt.h"
@@ -50,7 +51,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "voxtrawl-cli: %s\n%s", error.what(), kUsage);
         return kExitUsage;
     }
-    int status = action();
+    int status = kExitFailed;
+    try {
+        status = action();
+    } catch (const std::bad_alloc&) {
+        // Whatever was being written was removed by its writer.
+        FlushOut();
+        std::fprintf(stderr, "voxtrawl-cli: out of memory; the command was stopped.\n");
+        return kExitFailed;
+    }
     if (int error = FinishOut()) {
         std::fprintf(stderr, "voxtrawl-cli: cannot write to standard output: %s\n", std::strerror(error));
         if (status == kExitOk) status = kExitFailed;

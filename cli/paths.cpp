@@ -43,10 +43,12 @@ std::string RipFolderUnder(const std::string& out, const std::string& romPath) {
     return NativeFromPath(PathFromNative(out) / PathFromNative(RipFolderFor(romName)));
 }
 
-bool IsNumberedWav(const std::string& name, unsigned long& number) {
-    size_t digits = name.size() >= 4 ? name.size() - 4 : 0;
-    if (digits == 0 || digits > 9 || name.compare(digits, 4, ".wav") != 0 || name[0] == '0') return false;
-    if (name.find_first_not_of("0123456789") != digits) return false;
-    number = std::stoul(name.substr(0, digits));
-    return true;
+bool IsSampleFileName(const std::string& name) {
+    if (name.size() < 5) return false;
+    std::string extension = name.substr(name.size() - 4);
+    if (extension != ".wav" && extension != ".brr") return false;
+    std::string stem = name.substr(0, name.size() - 4);
+    bool decimal = stem.size() <= 9 && stem[0] != '0' && stem.find_first_not_of("0123456789") == std::string::npos;
+    bool hex = stem.size() == 2 && stem.find_first_not_of("0123456789ABCDEF") == std::string::npos;
+    return decimal || hex;
 }

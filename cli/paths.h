@@ -19,6 +19,7 @@ std::string RipFolderFor(const std::string& romPath);
 // to the ROM's file name alone.
 std::string RipFolderUnder(const std::string& out, const std::string& romPath);
 
-// Whether a file name is one that rip gives a sample ("12.wav"); number
-// receives the 12.
-bool IsNumberedWav(const std::string& name, unsigned long& number);
+// Whether a file name is one that a rip gives a sample: "12.wav" or
+// "12.brr" (a ROM's, decimal from 1) or "1A.wav" or "1A.brr" (an SPC
+// directory entry's, two hex digits).
+bool IsSampleFileName(const std::string& name);

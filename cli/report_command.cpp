@@ -16,7 +16,7 @@
 #include "cli/sample_rows.h"
 #include "cli/standard_output.h"
 #include "core/file_system.h"
-#include "output/wav_file.h"
+#include "output/whole_file.h"
 
 namespace fs = std::filesystem;
 
@@ -91,7 +91,7 @@ int RunReport(const ReportOptions& options) {
     // The image stays loaded for its blocks; the scan's PCM is let go as
     // it is made, so the report holds the image and the page only.
     SampleSet set;
-    int status = OpenInput(platform, options.rom, options.samples, set, false);
+    int status = OpenInput(platform, options.rom, options.samples, set);
     Report report;
     report.romPath = NativeToUtf8(options.rom);
     report.rate = RateFor(set.isSpc, options.samples, options.settings.rate);

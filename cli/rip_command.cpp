@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
+#include <tuple>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -15,11 +17,13 @@
 #include "cli/commands.h"
 #include "cli/native_path.h"
 #include "cli/paths.h"
+#include "cli/sample_options.h"
 #include "cli/standard_output.h"
 #include "core/file_system.h"
-#include "cli/sample_files.h"
-#include "output/save.h"
+#include "core/log_sink.h"
+#include "output/sample_writer.h"
 #include "output/wav_header.h"
+#include "output/wav_loop.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -75,30 +79,39 @@ bool SharedFolder(const RipOptions& options, const std::vector<std::string>& fol
     return false;
 }
 
-// The numbered files of an earlier rip in a folder, by number.
-std::vector<std::pair<unsigned long, std::string>> NumberedFiles(const std::string& folder) {
-    std::vector<std::pair<unsigned long, std::string>> files;
+// A sample file's name in the order a listing shows it: ROM numbers by
+// value, then SPC entries.
+bool NameOrder(const std::string& a, const std::string& b) {
+    auto key = [](const std::string& name) {
+        std::string stem = name.substr(0, name.size() - 4);
+        bool decimal = stem.find_first_not_of("0123456789") == std::string::npos && stem.size() != 2;
+        return std::make_tuple(decimal ? 0 : 1, decimal ? std::stoul(stem) : 0ul, name);
+    };
+    return key(a) < key(b);
+}
+
+// The regular files in a folder named as a rip names its samples.
+std::vector<std::string> SampleFilesIn(const std::string& folder) {
+    std::vector<std::string> names;
     std::error_code error;
     for (fs::directory_iterator entry(PathFromNative(folder), error), end; !error && entry != end;
          entry.increment(error)) {
-        unsigned long number = 0;
-        if (IsNumberedWav(NativeFromPath(entry->path().filename()), number))
-            files.emplace_back(number, NativeFromPath(entry->path()));
+        std::string name = NativeFromPath(entry->path().filename());
+        FileInfo info;
+        if (IsSampleFileName(name) && LstatFile(NativeFromPath(entry->path()), info) == 0 &&
+            info.kind == FileKind::kRegular)
+            names.push_back(name);
     }
-    std::sort(files.begin(), files.end());
-    return files;
+    std::sort(names.begin(), names.end(), NameOrder);
+    return names;
 }
 
-// An output that is one of the inputs would destroy it: the one-file
-// target, or a numbered file in a folder (which a rip or --clean replaces).
-bool OverwritesInput(const RipOptions& options, const std::vector<std::string>& folders) {
-    std::vector<std::string> outputs;
-    if (!options.oneFile.empty()) {
-        if (options.oneFile != kStandardOutputPath) outputs.push_back(options.oneFile);
-    } else {
-        for (const std::string& folder : folders)
-            for (const auto& file : NumberedFiles(folder)) outputs.push_back(file.second);
-    }
+std::string InFolder(const std::string& folder, const std::string& name) {
+    return NativeFromPath(PathFromNative(folder) / PathFromNative(name));
+}
+
+// An output that is one of the inputs would destroy it.
+bool OverwritesInput(const RipOptions& options, const std::vector<std::string>& outputs) {
     for (const std::string& output : outputs) {
         for (const std::string& rom : options.roms) {
             if (!SameFile(output, rom)) continue;
@@ -111,14 +124,72 @@ bool OverwritesInput(const RipOptions& options, const std::vector<std::string>& 
     return false;
 }
 
-// --clean: removes the numbered files of an earlier rip, and nothing else.
-bool CleanFolder(const std::string& folder) {
-    for (const auto& file : NumberedFiles(folder)) {
+// A pipe, device or folder where a numbered file goes would block the rip
+// or swallow the sample: refused, whatever a link in between says.
+bool TakenByOther(const std::vector<std::string>& targets) {
+    for (const std::string& target : targets) {
         FileInfo info;
-        if (LstatFile(file.second, info) != 0 || (info.kind != FileKind::kRegular && info.kind != FileKind::kSymlink))
-            continue;
-        if (int error = RemoveFile(file.second)) {
-            std::fprintf(stderr, "voxtrawl-cli: cannot remove %s: %s\n", Quoted(file.second).c_str(),
+        if (LstatFile(target, info) != 0) continue;
+        if (info.kind == FileKind::kSymlink && StatFile(target, info) != 0) continue;
+        if (info.kind == FileKind::kRegular || info.kind == FileKind::kSymlink) continue;
+        std::fprintf(stderr,
+                     "voxtrawl-cli: %s is a %s, not a file a rip can replace; nothing was written. Remove it or "
+                     "choose another folder with --out.\n",
+                     Quoted(target).c_str(), info.kind == FileKind::kDirectory ? "folder" : "pipe or device");
+        return true;
+    }
+    return false;
+}
+
+// The most PCM one WAVE file may hold; tests lower it to try the refusal
+// without writing gigabytes.
+uint64_t WavLimit() {
+    const char* limit = std::getenv("VOXTRAWL_TEST_WAV_LIMIT");
+    return limit ? std::strtoull(limit, nullptr, 10) : kMaxWavDataBytes;
+}
+
+// A sample whose PCM a WAVE header cannot describe is refused before
+// anything is written.
+bool TooLarge(uint64_t pcmBytes, const std::string& what) {
+    if (pcmBytes <= WavLimit()) return false;
+    std::fprintf(stderr,
+                 "voxtrawl-cli: %s holds %llu bytes of PCM, more than one WAVE file can describe (%llu bytes); "
+                 "nothing was written.\n",
+                 what.c_str(), static_cast<unsigned long long>(pcmBytes),
+                 static_cast<unsigned long long>(WavLimit()));
+    return true;
+}
+
+bool AnyTooLarge(const SampleSet& set, const RipPlan& plan, const FileFormat& format) {
+    if (format.format != SampleFormat::Wav) return false;
+    for (const PlannedFile& file : plan.files)
+        if (TooLarge(set.PcmBytes(*file.sample) + (file.sample->spc.LoopKnown() ? kSmplChunkBytes : 0),
+                     "sample " + file.name))
+            return true;
+    return false;
+}
+
+// Creates the folder and any missing parents; false after saying why not.
+bool CreateFolder(const std::string& folder) {
+    FileInfo info;
+    if (StatFile(folder, info) == 0) {
+        if (info.kind == FileKind::kDirectory) return true;
+        std::fprintf(stderr, "voxtrawl-cli: %s is not a directory\n", Quoted(folder).c_str());
+        return false;
+    }
+    std::error_code error;
+    fs::create_directories(PathFromNative(folder), error);
+    if (!error) return true;
+    std::fprintf(stderr, "voxtrawl-cli: cannot create the folder %s: %s\n", Quoted(folder).c_str(),
+                 std::strerror(error.value()));
+    return false;
+}
+
+// --clean: removes the sample files of an earlier rip, and nothing else.
+bool CleanFolder(const std::string& folder, const std::vector<std::string>& earlier) {
+    for (const std::string& name : earlier) {
+        if (int error = RemoveFile(InFolder(folder, name))) {
+            std::fprintf(stderr, "voxtrawl-cli: cannot remove %s: %s\n", Quoted(InFolder(folder, name)).c_str(),
                          std::strerror(error));
             return false;
         }
@@ -126,57 +197,21 @@ bool CleanFolder(const std::string& folder) {
     return true;
 }
 
-// Numbered files beyond the ones just written are an earlier rip's, and
+// Sample files beside the ones just written are an earlier rip's, and
 // would pass for this one's.
-void NoteStaleFiles(const std::string& folder, unsigned written) {
-    std::vector<unsigned long> stale;
-    for (const auto& file : NumberedFiles(folder))
-        if (file.first > written) stale.push_back(file.first);
-    if (stale.empty()) return;
-    std::string range = std::to_string(stale.front()) + ".wav";
-    if (stale.size() > 1) range += " to " + std::to_string(stale.back()) + ".wav";
-    std::fprintf(stderr,
-                 "voxtrawl-cli: %s also holds %s from an earlier rip, not from this one (--clean removes them "
-                 "first).\n",
-                 Quoted(folder).c_str(), range.c_str());
-}
-
-void ReportSaveFailure(const SaveResult& result, const std::string& folder) {
-    FileInfo info;
-    bool taken = result.failedPath == folder && StatFile(folder, info) == 0 && info.kind != FileKind::kDirectory;
-    if (taken) {
-        std::fprintf(stderr, "voxtrawl-cli: %s is not a directory\n", Quoted(folder).c_str());
-    } else if (result.failedPath == folder) {
-        std::fprintf(stderr, "voxtrawl-cli: cannot create the folder %s: %s\n", Quoted(folder).c_str(),
-                     std::strerror(result.error));
-    } else {
-        std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s\n", Quoted(result.failedPath).c_str(),
-                     std::strerror(result.error ? result.error : EIO));
+void NoteStaleFiles(const std::string& folder, const RipPlan& plan, bool clean) {
+    std::vector<std::string> stale;
+    for (const std::string& name : SampleFilesIn(folder)) {
+        bool ours = std::any_of(plan.files.begin(), plan.files.end(),
+                                [&name](const PlannedFile& file) { return file.name == name; });
+        if (!ours) stale.push_back(name);
     }
-}
-
-// Saves every stored sample as a numbered file; false when one could not
-// be written.
-bool SaveEach(const std::string& folder, bool clean) {
-    // Nothing stored: the scan found nothing, or no memory for any run.
-    if (app.sampleCount == 0) return true;
-    if (clean && !CleanFolder(folder)) return false;
-    SaveResult result = SaveEachSampleInto(folder);
-    if (!result.Ok()) ReportSaveFailure(result, folder);
-    NoteStaleFiles(folder, result.filesWritten);
-    return result.Ok();
-}
-
-// A one-file save whose PCM a WAVE header cannot describe is refused
-// before anything is written; false then.
-bool FitsOneFile(uint64_t total) {
-    if (FitsOneWavFile(total)) return true;
-    std::fprintf(stderr,
-                 "voxtrawl-cli: the samples hold %llu bytes of PCM, more than one WAVE file can describe "
-                 "(%llu bytes); nothing was written. Save them as numbered files instead (without "
-                 "--one-file).\n",
-                 static_cast<unsigned long long>(total), static_cast<unsigned long long>(kMaxWavDataBytes));
-    return false;
+    if (stale.empty()) return;
+    std::string range;
+    for (size_t i = 0; i < stale.size() && i < 5; ++i) range += (i ? ", " : "") + ShownText(stale[i]);
+    if (stale.size() > 5) range += " and " + std::to_string(stale.size() - 5) + " more";
+    std::fprintf(stderr, "voxtrawl-cli: %s also holds %s from an earlier rip, not from this one%s.\n",
+                 Quoted(folder).c_str(), range.c_str(), clean ? "" : " (--clean removes them first)");
 }
 
 // Readies standard output for a WAVE file: the log so far out first, and
@@ -188,90 +223,90 @@ void PrepareOutForWav() {
 #endif
 }
 
-// Saves all samples into one file (through the save dialog, answered with
-// the path) or to standard output; false when it could not be written.
-bool SaveOneFile(CliPlatform& platform, const std::string& rom, const std::string& path) {
-    std::string shown = path == kStandardOutputPath ? "standard output" : Quoted(path);
-    if (app.sampleCount == 0) {
+// All samples into one WAVE file, or to standard output; the exit code.
+int SaveOneFile(const RipOptions& options, const SampleSet& set, const RipPlan& plan, int32_t rate) {
+    const std::string& path = options.oneFile;
+    bool toOut = path == kStandardOutputPath;
+    std::string shown = toOut ? "standard output" : Quoted(path);
+    if (plan.files.empty()) {
         std::fprintf(stderr, "voxtrawl-cli: no samples from %s, so nothing was written to %s.\n",
-                     Quoted(rom).c_str(), shown.c_str());
-        return true;
+                     Quoted(set.path).c_str(), shown.c_str());
+        return kExitOk;
     }
-    if (!FitsOneFile(ListedPcmBytes())) return false;
-    if (path == kStandardOutputPath) {
+    if (TooLarge(PlannedPcmBytes(set, plan), "the samples together")) return kExitFailed;
+    OutputFile file;
+    int error = 0;
+    if (toOut) {
         PrepareOutForWav();
-        int error = SaveAllSamplesToStream(stdout);
-        if (error) std::fprintf(stderr, "voxtrawl-cli: cannot write to standard output: %s\n", std::strerror(error));
-        return error == 0;
+        file.stream = stdout;
+        error = WriteOneWav(set, plan, rate, file);
+        if (!error) error = FinishOut();
+    } else if (!(error = OpenOutput(path, file))) {
+        error = WriteOneWav(set, plan, rate, file);
+        if (error) AbandonOutput(file);
+        else error = FinishOutput(file);
+        if (error) LogPrint("\r\nCan't write file %s.", path.c_str());
+        else LogPrint("\r\nSaved %s.", path.c_str());
     }
-    platform.saveAnswer = path;
-    SaveResult result = SaveAllCommand();
-    if (!result.Ok()) ReportSaveFailure(result, "");
-    return result.Ok();
+    if (!error) return kExitOk;
+    FlushOut();
+    std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s\n", toOut ? "to standard output" : shown.c_str(),
+                 std::strerror(error));
+    return kExitFailed;
 }
 
-// Whether a rip needs more than the program's own saves: an SPC, the chip
-// decoder, BRR files or skipped silence.
-bool NeedsSampleSet(const RipOptions& options, const std::string& rom) {
-    const SampleOptions& samples = options.samples;
-    return samples.decoder == DecoderKind::Chip || samples.brrFormat || samples.skipSilent || LooksLikeSpc(rom);
+// Every planned sample as a file of its own in the folder; the exit code.
+int SaveFolder(const RipOptions& options, const SampleSet& set, const RipPlan& plan, const std::string& folder,
+               int32_t rate) {
+    FileFormat format = FileFormatOf(options.samples);
+    std::vector<std::string> targets;
+    for (const PlannedFile& file : plan.files) targets.push_back(InFolder(folder, file.name));
+    std::vector<std::string> earlier = options.clean ? SampleFilesIn(folder) : std::vector<std::string>();
+    std::vector<std::string> touched = targets;
+    for (const std::string& name : earlier) touched.push_back(InFolder(folder, name));
+    if (OverwritesInput(options, touched)) return kExitUsage;
+    if (TakenByOther(targets) || AnyTooLarge(set, plan, format)) return kExitFailed;
+    if (!CreateFolder(folder)) return kExitFailed;
+    if (!CleanFolder(folder, earlier)) return kExitFailed;
+    WriteOutcome outcome = WriteFolder(set, plan, format, folder, rate);
+    NoteStaleFiles(folder, plan, options.clean);
+    if (outcome.Ok()) return kExitOk;
+    FlushOut();
+    std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s\n", Quoted(outcome.failedPath).c_str(),
+                 outcome.error == kNotAFile ? "not a regular file" : std::strerror(outcome.error));
+    return kExitFailed;
 }
 
-// Rips one input through a sample set; returns the exit code.
-int RipSampleSet(CliPlatform& platform, const RipOptions& options, const std::string& rom,
-                 const std::string& folder) {
+// One input: open it as a sample set, name what it writes, write it whole.
+int RipOne(CliPlatform& platform, const RipOptions& options, const std::string& rom, const std::string& folder) {
     SampleSet set;
     int status = OpenInput(platform, rom, options.samples, set);
     if (status != kExitOk) return status;
     int32_t rate = RateFor(set.isSpc, options.samples, options.settings.rate);
-    SaveOutcome outcome;
-    if (set.samples.empty()) {
-        // Nothing found: nothing to write, as for a ROM scan.
-    } else if (!options.oneFile.empty()) {
-        if (!FitsOneFile(SetOneFilePcmBytes(set, options.samples))) return kExitFailed;
-        if (options.oneFile == kStandardOutputPath) PrepareOutForWav();
-        outcome = SaveSetOneFile(set, options.samples, options.oneFile, rate);
-    } else {
-        outcome = SaveSetFiles(set, options.samples, folder, rate);
-    }
-    if (outcome.ok) return set.memoryDropped ? kExitFailed : kExitOk;
-    FlushOut();
-    if (options.oneFile == kStandardOutputPath)
-        std::fprintf(stderr, "voxtrawl-cli: cannot write to standard output: %s\n", outcome.reason.c_str());
-    else
-        std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s\n", Quoted(outcome.failedPath).c_str(),
-                     outcome.reason.c_str());
-    return kExitFailed;
+    RipPlan plan = PlanFiles(set, FileFormatOf(options.samples));
+    int saved = kExitOk;
+    if (!options.oneFile.empty()) saved = SaveOneFile(options, set, plan, rate);
+    // Nothing found: nothing to write, and no folder made for it.
+    else if (!set.samples.empty()) saved = SaveFolder(options, set, plan, folder, rate);
+    return saved != kExitOk ? saved : set.memoryDropped ? kExitFailed : kExitOk;
 }
 
 int RunRip(const RipOptions& options) {
     std::vector<std::string> folders = FoldersFor(options);
     if (options.oneFile.empty() && SharedFolder(options, folders)) return kExitUsage;
-    if (OverwritesInput(options, folders)) return kExitUsage;
+    if (!options.oneFile.empty() && options.oneFile != kStandardOutputPath &&
+        OverwritesInput(options, {options.oneFile}))
+        return kExitUsage;
     // The WAVE file alone goes to stdout when it is the target.
     CliPlatform platform(options.oneFile == kStandardOutputPath ? stderr : stdout);
     BeginSession(platform, options.settings);
-    // Each ROM's directory goes under --out, which must exist first.
-    if (options.roms.size() > 1 && !options.out.empty()) platform.CreateDirectory(options.out);
     int status = kExitOk;
     for (size_t i = 0; i < options.roms.size(); ++i) {
-        const std::string& rom = options.roms[i];
-        if (NeedsSampleSet(options, rom)) {
-            int ripped = RipSampleSet(platform, options, rom, folders[i]);
-            // A usage error (--decoder spec on an SPC) outranks a failure.
-            if (ripped != kExitOk && status != kExitUsage) status = ripped;
-            FreeAll();
-            continue;
-        }
-        std::vector<ScannedRun> runs;
-        bool ok = LoadAndScan(platform, rom, runs);
-        if (ok) {
-            ok = options.oneFile.empty() ? SaveEach(folders[i], options.clean)
-                                         : SaveOneFile(platform, rom, options.oneFile);
-            if (ReportNotStored(runs) != kExitOk) ok = false;
-        }
-        // One ROM that fails does not stop the others.
-        if (!ok) status = kExitFailed;
+        int ripped = RipOne(platform, options, options.roms[i], folders[i]);
+        // One input that fails does not stop the others; a usage error
+        // (a ROM-only option on an SPC, an output over an input) outranks a failure.
+        if (ripped != kExitOk && status != kExitUsage) status = ripped;
+        FreeAll();
     }
     EndSession(platform);
     return status;
@@ -294,7 +329,7 @@ void AddRipCommand(CLI::App& cli, CommandAction& action) {
                                            "output)")
                                ->check(NotEmpty());
     CLI::Option* clean = rip->add_flag("--clean", options->clean,
-                                       "Remove the numbered N.wav files of an earlier rip from the folder first");
+                                       "Remove the sample files of an earlier rip (N.wav, N.brr, XX.wav, XX.brr) from the folder first");
     out->excludes(oneFile);
     clean->excludes(oneFile);
     AddRipSettingOptions(*rip, options->settings);

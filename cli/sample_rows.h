@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/sample_set.h"
+#include "cli/sample_options.h"
 
 using OrderedJson = nlohmann::ordered_json;
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "cli/paths.h"
 #include "core/brr_block.h"
@@ -17,14 +18,13 @@ namespace {
 // The scanner reports runs through a plain function; the list being
 // filled lives here meanwhile.
 std::vector<ScannedRun>* runsInProgress = nullptr;
-bool releasePcm = false;
 
 void CollectRun(uint32_t runStart, uint32_t runEnd, RunOutcome outcome) {
     bool loop = (app.romData[runStart] & kLoopFlag) != 0;
     bool stored = outcome == RunOutcome::kStored;
     uint32_t slot = stored ? app.sampleCount - 1 : 0;
     runsInProgress->push_back({runStart, runEnd, loop, outcome, slot, stored ? app.sampleBytes[slot] : 0});
-    if (!releasePcm || !stored) return;
+    if (!stored) return;
     // The slot stays empty, which the release operations accept.
     ScannedRun& run = runsInProgress->back();
     run.silent = IsSilent(app.sampleData[slot], run.bytes / 2) ? 1 : 0;
@@ -75,20 +75,37 @@ void EndSession(CliPlatform& platform) {
     platform.Finish();
 }
 
-bool LoadAndScan(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs, bool keepPcm) {
+namespace {
+
+// Loads by the given step, then runs the posted Rip and its scan.
+bool Scan(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs,
+          const std::function<LoadResult()>& load) {
     runsInProgress = &runs;
-    releasePcm = !keepPcm;
     SetRunObserver(CollectRun);
-    app.cmdlineLoad = 1;
-    app.cmdlinePath = romPath;
-    LoadResult load = LoadAndRip();
+    platform.currentInput = romPath;
+    LoadResult result = load();
     platform.RunUntilIdle();  // the posted Rip, then the scan
     SetRunObserver(nullptr);
     runsInProgress = nullptr;
-    releasePcm = false;
-    if (!load.Loaded()) {
+    if (!result.Loaded()) {
         platform.Finish();
-        std::fprintf(stderr, "voxtrawl-cli: cannot read %s: %s\n", Quoted(romPath).c_str(), LoadFailureReason(load).c_str());
+        std::fprintf(stderr, "voxtrawl-cli: cannot read %s: %s\n", Quoted(romPath).c_str(),
+                     LoadFailureReason(result).c_str());
     }
-    return load.Loaded();
+    return result.Loaded();
+}
+
+}  // namespace
+
+bool LoadAndScan(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs) {
+    return Scan(platform, romPath, runs, [&romPath]() {
+        app.cmdlineLoad = 1;
+        app.cmdlinePath = romPath;
+        return LoadAndRip();
+    });
+}
+
+bool LoadAndScanBytes(CliPlatform& platform, const std::string& romPath, const std::vector<uint8_t>& bytes,
+                      std::vector<ScannedRun>& runs) {
+    return Scan(platform, romPath, runs, [&]() { return LoadRomImage(romPath, bytes.data(), bytes.size()); });
 }

@@ -8,7 +8,7 @@
 
 #include "cli/cli_platform.h"
 #include "core/app_state.h"
-#include "cli/scanned_run.h"
+#include "core/scanned_run.h"
 
 // Exit codes of voxtrawl-cli.
 constexpr int kExitOk = 0;
@@ -35,7 +35,9 @@ int ReportNotStored(const std::vector<ScannedRun>& runs);
 // EndSession. When the ROM could not be loaded, says why on stderr (after
 // its message box) and returns false. A scan that finds nothing unloads
 // the ROM but still counts as success.
-// With keepPcm false each stored sample is let go as soon as it is made,
-// its silence noted first: the table stays empty and only the image is held.
-bool LoadAndScan(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs,
-                 bool keepPcm = true);
+// Each stored sample is let go as soon as it is made, its silence noted
+// first: the table stays empty and only the image is held.
+bool LoadAndScan(CliPlatform& platform, const std::string& romPath, std::vector<ScannedRun>& runs);
+// The same for an image already read from a pipe.
+bool LoadAndScanBytes(CliPlatform& platform, const std::string& romPath, const std::vector<uint8_t>& bytes,
+                      std::vector<ScannedRun>& runs);

@@ -6,7 +6,7 @@
 #include "core/app_state.h"
 #include "core/brr_block.h"
 #include "core/memory.h"
-#include "ui/log.h"
+#include "core/log_sink.h"
 
 namespace {
 
@@ -22,32 +22,6 @@ constexpr uint64_t kMaxPcmBytes = 0xFFFFFFFFu - 36;
 int16_t WrapToInt16(int32_t value) {
     uint32_t low = static_cast<uint32_t>(value) & 0xFFFFu;
     return static_cast<int16_t>(low >= 0x8000u ? static_cast<int32_t>(low) - 0x10000 : static_cast<int32_t>(low));
-}
-
-// Decodes every block before the one whose header sits at runEnd into out,
-// which holds capacity samples. History before the run counts as silence.
-// A run that is not a clean chain leaves the buffer's tail silent.
-void DecodeBlocks(const uint8_t* rom, uint32_t runStart, uint32_t runEnd, int16_t* out, uint32_t capacity) {
-    int32_t p1 = 0;
-    int32_t p2 = 0;
-    uint32_t j = 0;
-    uint32_t i = runStart;
-    while (i <= runEnd) {
-        uint8_t header = rom[i++];
-        if (header >= kFirstInvalidHeader) continue;
-        unsigned range = header >> 4;
-        unsigned filter = (header >> 2) & 3;
-        for (unsigned k = 0; k < kDataBytesPerBlock && i <= runEnd && j + 2 <= capacity; ++k, ++i) {
-            uint8_t data = rom[i];
-            int16_t high = DecodeBrrNibble(data >> 4, range, filter, p1, p2);
-            int16_t low = DecodeBrrNibble(data & 0x0F, range, filter, high, p1);
-            out[j++] = high;
-            out[j++] = low;
-            p2 = high;
-            p1 = low;
-        }
-    }
-    std::fill(out + j, out + capacity, int16_t{0});
 }
 
 RunOutcome StoreDecodedSample(uint32_t size) {
@@ -81,6 +55,31 @@ int16_t DecodeBrrNibble(unsigned nibble, unsigned range, unsigned filter, int32_
     return WrapToInt16(s + t);
 }
 
+// History before the run counts as silence; a run that is not a clean chain
+// leaves the buffer's tail silent.
+void DecodeSpecRun(const uint8_t* rom, uint32_t runStart, uint32_t runEnd, int16_t* out, uint32_t capacity) {
+    int32_t p1 = 0;
+    int32_t p2 = 0;
+    uint32_t j = 0;
+    uint32_t i = runStart;
+    while (i <= runEnd) {
+        uint8_t header = rom[i++];
+        if (header >= kFirstInvalidHeader) continue;
+        unsigned range = header >> 4;
+        unsigned filter = (header >> 2) & 3;
+        for (unsigned k = 0; k < kDataBytesPerBlock && i <= runEnd && j + 2 <= capacity; ++k, ++i) {
+            uint8_t data = rom[i];
+            int16_t high = DecodeBrrNibble(data >> 4, range, filter, p1, p2);
+            int16_t low = DecodeBrrNibble(data & 0x0F, range, filter, high, p1);
+            out[j++] = high;
+            out[j++] = low;
+            p2 = high;
+            p1 = low;
+        }
+    }
+    std::fill(out + j, out + capacity, int16_t{0});
+}
+
 uint64_t DecodedSize(uint32_t runStart, uint32_t runEnd) {
     return (uint64_t{runEnd} - runStart + (kBlockBytes - 1)) / kBlockBytes * kPcmBytesPerBlock;
 }
@@ -100,6 +99,6 @@ RunOutcome DecodeRun() {
         LogPrint("\r\nError allocating %d bytes.", static_cast<int>(size));
         return RunOutcome::kNoMemory;
     }
-    DecodeBlocks(app.romData, app.runStart, app.runEnd, app.decodeBuffer, size / 2);
+    DecodeSpecRun(app.romData, app.runStart, app.runEnd, app.decodeBuffer, size / 2);
     return StoreDecodedSample(size);
 }

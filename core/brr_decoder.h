@@ -15,6 +15,10 @@ enum class RunOutcome {
 // the sample table.
 RunOutcome DecodeRun();
 
+// Decodes every block of rom before the one whose header sits at runEnd
+// into out, which holds capacity samples (DecodedSize / 2).
+void DecodeSpecRun(const uint8_t* rom, uint32_t runStart, uint32_t runEnd, int16_t* out, uint32_t capacity);
+
 // PCM bytes of a run whose first and end block headers lie at these offsets.
 uint64_t DecodedSize(uint32_t runStart, uint32_t runEnd);
 

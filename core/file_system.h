@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 enum class FileKind { kMissing, kRegular, kDirectory, kSymlink, kOther };
 
@@ -34,6 +35,11 @@ bool SameFile(const std::string& a, const std::string& b);
 int RenameOver(const std::string& from, const std::string& to);
 // Flushes a stream and asks the system to put its data on the disk.
 int SyncFile(std::FILE* file);
+// Puts the data of these closed files on the disk, with as few waits as
+// the system allows (one, where it can sync a whole file system at once).
+int SyncClosedFiles(const std::vector<std::string>& paths);
+// Makes the names just created or renamed in a directory durable.
+int SyncDirectory(const std::string& path);
 // Removes one file (never a directory).
 int RemoveFile(const std::string& path);
 // Creates a file that must not exist yet (EEXIST if anything is there,

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "core/app_state.h"
@@ -10,7 +11,7 @@
 #include "core/memory.h"
 #include "core/platform.h"
 #include "res/resource.h"
-#include "ui/log.h"
+#include "core/log_sink.h"
 
 namespace {
 
@@ -151,6 +152,31 @@ LoadResult LoadAndRip() {
     EnableRomCommands();
     platform.PostCommand(IDM_RIP);
     return result;
+}
+
+LoadResult LoadRomImage(const std::string& path, const uint8_t* bytes, size_t size) {
+    if (size == 0) {
+        ShowMessage(true, "Ahem...", kMbStop, "%s is 0 bytes!  Bet you didn't\nthink I knew that or something...\n",
+                    path.c_str());
+        return Failed(LoadFailure::kEmpty);
+    }
+    if (size > kMaxRomBytes) {
+        ShowMessage(true, "Can't Load Rom...!", kMbStop,
+                    "%s is too big to load.\nA ROM image must be smaller than 2 GiB (2147483648 bytes).",
+                    path.c_str());
+        return Failed(LoadFailure::kTooBig, EFBIG);
+    }
+    FreeAll();
+    app.romData = static_cast<uint8_t*>(AllocBlock(size));
+    if (!app.romData) return Failed(LoadFailure::kNoMemory, ENOMEM);
+    std::memcpy(app.romData, bytes, size);
+    app.romSize = static_cast<uint32_t>(size);
+    app.romPath = path;
+    LogPrint("\r\nYay!\r\nROM %s loaded ok.\r\n\r\nStats:\r\n%d bytes\r\nTook %d milliseconds", path.c_str(),
+             static_cast<int>(size), 0);
+    EnableRomCommands();
+    CurrentPlatform().PostCommand(IDM_RIP);
+    return LoadResult();
 }
 
 void UnloadRom() {

@@ -1,6 +1,10 @@
 // The commands that change which ROM image is in memory.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
 // Why a load did not happen.
 enum class LoadFailure {
     kNone,
@@ -26,6 +30,9 @@ struct LoadResult {
 // Load & Rip: asks for a file (or takes the command-line path), reads it
 // whole and posts Rip.
 LoadResult LoadAndRip();
+// Load & Rip of an image already read (from a pipe, say): the same checks
+// of its size, messages and posted Rip as for a file.
+LoadResult LoadRomImage(const std::string& path, const uint8_t* bytes, size_t size);
 // Unload: releases the ROM and all samples.
 void UnloadRom();
 // Rip: requests a scan from the next idle moment.

@@ -5,7 +5,7 @@
 #include "core/brr_decoder.h"
 #include "core/platform.h"
 #include "res/resource.h"
-#include "ui/log.h"
+#include "core/log_sink.h"
 
 // The search makes an attempt at every header below 0xD0 and, when the
 // attempt does not qualify, resumes one byte later. Done that way, a long
@@ -39,11 +39,8 @@ struct Image {
     uint32_t size;
 };
 
-// A run to hand to the decoder; start is kNone when there is none.
-struct Run {
-    uint32_t start;
-    uint32_t end;
-};
+// A run to hand on; start is kNone when there is none.
+using Run = FoundRun;
 
 // --- Progress ---------------------------------------------------------
 
@@ -53,6 +50,7 @@ struct Run {
 struct ProgressMeter {
     uint32_t size;
     uint64_t nextStepAt;
+    const ScanStep& onStep;
 };
 
 uint64_t FirstOffsetAbove(uint32_t percent, uint32_t size) {
@@ -63,9 +61,7 @@ uint64_t FirstOffsetAbove(uint32_t percent, uint32_t size) {
 void ReportProgress(ProgressMeter& meter, uint32_t scanPos) {
     if (scanPos < meter.nextStepAt) return;
     uint32_t percent = static_cast<uint32_t>(static_cast<uint64_t>(scanPos) * 100 / meter.size);
-    app.scanPos = scanPos;
-    StepProgress();
-    app.lastProgressPercent = percent;
+    if (meter.onStep) meter.onStep(scanPos, percent);
     meter.nextStepAt = FirstOffsetAbove(percent, meter.size);
 }
 
@@ -170,37 +166,20 @@ Run NextLongRun(LaneSearch& search, uint32_t pos) {
 
 // --- The scan -----------------------------------------------------------
 
-// Decodes one qualifying run and counts it; returns where the search goes on.
-uint32_t TakeRun(const Run& run) {
+// Decodes one qualifying run into the table and counts it.
+void TakeRun(const FoundRun& run) {
     app.scanPos = run.start;
     app.runStart = run.start;
     app.runEnd = run.end;
     RunOutcome outcome = DecodeRun();
     ++app.foundCount;
     if (runObserver) runObserver(run.start, run.end, outcome);
-    return run.end + kBlockBytes;
 }
 
-void SearchImage() {
-    const Image image{app.romData, app.romSize};
-    const uint32_t minRun = static_cast<uint32_t>(app.minRunBytes);
-    ProgressMeter meter{image.size, FirstOffsetAbove(0, image.size)};
-    LaneSearch lanes;
-    if (minRun > 0) StartLaneSearch(lanes, image, minRun);
-
-    uint32_t pos = 0;
-    while (pos < image.size) {
-        Run next = minRun > 0 ? NextLongRun(lanes, pos) : NextAttempt(image, pos);
-        uint32_t attemptsEnd = next.start < image.size ? next.start : image.size;
-        ReportSkippedAttempts(meter, image, pos, attemptsEnd);
-        if (next.start == kNone) {
-            pos = image.size;
-            break;
-        }
-        pos = TakeRun(next);
-        ReportProgress(meter, pos);
-    }
-    app.scanPos = pos;
+void StepScanProgress(uint32_t scanPos, uint32_t percent) {
+    app.scanPos = scanPos;
+    StepProgress();
+    app.lastProgressPercent = percent;
 }
 
 void ReportScanEnd() {
@@ -223,8 +202,30 @@ void ScanRom() {
     app.ripPending = 0;
     app.scanPos = 0;
     app.foundCount = 0;
-    SearchImage();
+    app.scanPos = FindRuns(app.romData, app.romSize, static_cast<uint32_t>(app.minRunBytes), TakeRun, StepScanProgress);
     ReportScanEnd();
 }
 
 void SetRunObserver(RunObserver observer) { runObserver = observer; }
+
+uint32_t FindRuns(const uint8_t* data, uint32_t size, uint32_t minRun, const RunFound& onRun, const ScanStep& onStep) {
+    const Image image{data, size};
+    ProgressMeter meter{image.size, FirstOffsetAbove(0, image.size), onStep};
+    LaneSearch lanes;
+    if (minRun > 0) StartLaneSearch(lanes, image, minRun);
+
+    uint32_t pos = 0;
+    while (pos < image.size) {
+        Run next = minRun > 0 ? NextLongRun(lanes, pos) : NextAttempt(image, pos);
+        uint32_t attemptsEnd = next.start < image.size ? next.start : image.size;
+        ReportSkippedAttempts(meter, image, pos, attemptsEnd);
+        if (next.start == kNone) {
+            pos = image.size;
+            break;
+        }
+        onRun(next);
+        pos = next.end + kBlockBytes;
+        ReportProgress(meter, pos);
+    }
+    return pos;
+}

@@ -1,13 +1,13 @@
-// The temporary file being written at this moment, kept where an interrupt
-// handler can find it: on SIGINT, SIGTERM or a console close, the handler
-// removes it so that no half-written file is left beside its target. The
-// program writes one file at a time, so one slot is enough.
+// The temporary files being written at this moment, kept where an
+// interrupt handler can find them: on SIGINT, SIGTERM or a console close,
+// the handler removes them so that no half-written file is left beside its
+// target. A folder's files stay pending together until they are renamed.
 #pragma once
 
-// Remembers the temporary file's path (a copy); a path too long for the
-// slot is not remembered.
-void SetPendingFile(const char* path);
-void ClearPendingFile();
-// The remembered path, or nullptr. Safe to call from a signal handler: it
-// only reads a static buffer.
-const char* PendingFile();
+// Remembers a temporary file's path (a copy); false when no memory was had.
+bool AddPendingFile(const char* path);
+// Forgets it (when it was renamed or removed).
+void RemovePendingFile(const char* path);
+// Calls remove for every remembered path. Safe to call from a signal
+// handler: it only reads what was fully set up before it was published.
+void ForEachPendingFile(void (*remove)(const char* path));

@@ -8,7 +8,7 @@
 #include "output/save.h"
 #include "output/wav_header.h"
 #include "res/resource.h"
-#include "ui/log.h"
+#include "core/log_sink.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include "core/app_state.h"
 #include "core/file_system.h"
 #include "core/platform.h"
-#include "output/wav_file.h"
+#include "output/whole_file.h"
 #include "output/wav_header.h"
-#include "ui/log.h"
+#include "core/log_sink.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/memory.h"
-#include "output/wav_file.h"
+#include "output/whole_file.h"
 #include "output/wav_header.h"
 #include "res/resource.h"
 #include "tests/test_support.h"

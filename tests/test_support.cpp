@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "core/memory.h"
-#include "output/wav_file.h"
+#include "output/whole_file.h"
 #include "output/wav_header.h"
 #include "res/resource.h"
 #include "ui/about_help.h"

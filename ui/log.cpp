@@ -1,6 +1,5 @@
 #include "ui/log.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -48,15 +47,6 @@ void LogAppend(const char* text) {
     CurrentPlatform().LogAppended(text);
 }
 
-void LogPrint(const char* format, ...) {
-    char buffer[kMessageBufferSize];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    LogAppend(buffer);
-}
-
 void LogClear() {
     logLength = 0;
     logText[0] = '\0';
@@ -65,11 +55,10 @@ void LogClear() {
 
 const char* LogText() { return logText; }
 
-int ShowMessage(bool owned, const char* caption, unsigned type, const char* format, ...) {
-    char buffer[kMessageBufferSize];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return CurrentPlatform().MessageBox(owned, caption, type, buffer);
+namespace {
+int PlatformMessageBox(bool owned, const char* caption, unsigned type, const char* text) {
+    return CurrentPlatform().MessageBox(owned, caption, type, text);
 }
+}  // namespace
+
+void InstallLogPane() { SetLogSink({LogAppend, PlatformMessageBox}); }

@@ -9,8 +9,10 @@
 
 namespace {
 
+void Unlink(const char* path) { unlink(path); }
+
 void RemovePendingAndExit(int signalNumber) {
-    if (const char* path = PendingFile()) unlink(path);
+    ForEachPendingFile(Unlink);
     if (signalNumber == SIGPIPE) {
         // A reader that went away ends the program the usual way.
         signal(SIGPIPE, SIG_DFL);

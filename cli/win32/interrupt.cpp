@@ -23,6 +23,8 @@ UINT ExitCodeFor(DWORD event) {
 // while this one looks. The temporary file was created with
 // FILE_SHARE_DELETE, so deleting it while it is open succeeds: it goes when
 // the process ends and its handle closes.
+void DeletePending(const char* path) { DeleteFileA(path); }
+
 BOOL WINAPI RemovePendingAndExit(DWORD event) {
     if (mainThread && SuspendThread(mainThread) != static_cast<DWORD>(-1)) {
         // SuspendThread only asks; reading the context waits until it has stopped.
@@ -30,7 +32,7 @@ BOOL WINAPI RemovePendingAndExit(DWORD event) {
         context.ContextFlags = CONTEXT_CONTROL;
         GetThreadContext(mainThread, &context);
     }
-    if (const char* path = PendingFile()) DeleteFileA(path);
+    ForEachPendingFile(DeletePending);
     // Not ExitProcess: the C runtime would flush streams whose locks the
     // stopped thread may hold. The POSIX build ends with _exit likewise.
     TerminateProcess(GetCurrentProcess(), ExitCodeFor(event));

@@ -7,6 +7,7 @@
 #include "core/file_system.h"
 #include "core/scanner.h"
 #include "ui/commands.h"
+#include "ui/log.h"
 
 namespace {
 
@@ -14,6 +15,8 @@ namespace {
 int headlessWindowToken;
 
 }  // namespace
+
+HeadlessPlatform::HeadlessPlatform() { InstallLogPane(); }
 
 void HeadlessPlatform::RunUntilIdle() {
     while (!quitPosted) {

@@ -14,6 +14,9 @@
 
 class HeadlessPlatform : public Platform {
 public:
+    // Makes the log pane the sink of the program's log and boxes.
+    HeadlessPlatform();
+
     // The message loop: runs queued commands, and the pending rip whenever
     // the queue is empty, until there is nothing left to do or Exit.
     void RunUntilIdle();

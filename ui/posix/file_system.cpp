@@ -53,6 +53,36 @@ int SyncFile(std::FILE* file) {
     return ::fsync(fileno(file)) == 0 ? 0 : errno;
 }
 
+int SyncClosedFiles(const std::vector<std::string>& paths) {
+    if (paths.empty()) return 0;
+#ifdef __linux__
+    // One flush of the file system that holds them: one wait, not one per file.
+    int fd = ::open(paths.front().c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    int error = ::syncfs(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
+#else
+    for (const std::string& path : paths) {
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return errno;
+        int error = ::fsync(fd) == 0 ? 0 : errno;
+        ::close(fd);
+        if (error) return error;
+    }
+    return 0;
+#endif
+}
+
+int SyncDirectory(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    int error = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    // Some file systems cannot sync a directory; the files are on the disk.
+    return error == EINVAL ? 0 : error;
+}
+
 int RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
 
 int CreateNewFile(const std::string& path, std::FILE*& file) {

@@ -100,6 +100,22 @@ int SyncFile(std::FILE* file) {
     return _commit(_fileno(file)) == 0 ? 0 : errno;
 }
 
+int SyncClosedFiles(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) return ErrnoFromLastError();
+        bool flushed = FlushFileBuffers(handle) != 0;
+        int error = flushed ? 0 : ErrnoFromLastError();
+        CloseHandle(handle);
+        if (error) return error;
+    }
+    return 0;
+}
+
+// A rename is durable once MoveFileEx with MOVEFILE_WRITE_THROUGH returns.
+int SyncDirectory(const std::string& /*path*/) { return 0; }
+
 int RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) ? 0 : ErrnoFromLastError(); }
 
 int CreateNewFile(const std::string& path, std::FILE*& file) {

@@ -1,6 +1,7 @@
 #include "ui/win32/win32_platform.h"
 
 #include "res/resource.h"
+#include "ui/log.h"
 #include "ui/win32/options_dialog.h"
 #include "ui/win32/samples_window.h"
 
@@ -44,6 +45,8 @@ void ShowModeless(Handle& window, const char* templateName, DLGPROC procedure) {
 }
 
 }  // namespace
+
+Win32Platform::Win32Platform() { InstallLogPane(); }
 
 void Win32Platform::EnableMenuCommand(unsigned id, bool enabled) {
     if (!app.mainWindow) return;

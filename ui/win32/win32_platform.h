@@ -6,6 +6,9 @@
 
 class Win32Platform : public Platform {
 public:
+    // Makes the log pane the sink of the program's log and boxes.
+    Win32Platform();
+
     void EnableMenuCommand(unsigned id, bool enabled) override;
 
     void SetProgress(unsigned position) override;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "output/wav_file.h"
+#include "output/whole_file.h"
 #include "tests/test_support.h"
 
 namespace {

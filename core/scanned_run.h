@@ -1,4 +1,4 @@
-// One qualifying run of a scan, as list, report and rip see it.
+// One qualifying run of a ROM scan, as the sample set sees it.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include "core/brr_decoder.h"
 
 // A qualifying run of the scan, in image order: the one record that
-// list, report and rip share.
+// the sample set is built from.
 struct ScannedRun {
     uint32_t start;  // offset of the first block header
     uint32_t end;    // offset of the end block header
@@ -20,8 +20,6 @@ struct ScannedRun {
 
     bool Stored() const { return outcome == RunOutcome::kStored; }
     uint32_t Blocks() const { return BlocksInRun(start, end); }
-    // The file rip saves it as ("12.wav": slot 11); empty when not stored.
-    std::string FileName() const { return Stored() ? std::to_string(slot + 1) + ".wav" : ""; }
     // Why it was not stored ("limit", "memory"); nullptr when it was.
     const char* NotStoredReason() const {
         if (outcome == RunOutcome::kTableFull) return "limit";

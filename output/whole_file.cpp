@@ -1,4 +1,4 @@
-#include "output/wav_file.h"
+#include "output/whole_file.h"
 
 #include <cerrno>
 #include <random>
@@ -52,17 +52,31 @@ void Close(OutputFile& file) {
 void RemoveTemporary(OutputFile& file) {
     if (file.temp.empty()) return;
     RemoveFile(file.temp);
-    ClearPendingFile();
+    RemovePendingFile(file.temp.c_str());
     file.temp.clear();
+}
+
+// Flushes and closes the stream, syncing it first when asked to.
+int Close(OutputFile& file, bool sync) {
+    int error = file.error;
+    errno = 0;
+    if (!error && std::fflush(file.stream) != 0) error = errno ? errno : EIO;
+    // A device or pipe has nothing to sync.
+    if (!error && sync && !file.temp.empty()) error = SyncFile(file.stream);
+    errno = 0;
+    if (std::fclose(file.stream) != 0 && !error) error = errno ? errno : EIO;
+    file.stream = nullptr;
+    return error;
 }
 
 }  // namespace
 
-int OpenOutput(const std::string& target, OutputFile& file) {
+int OpenOutput(const std::string& target, OutputFile& file, bool mayBeDevice) {
     file = OutputFile();
     file.target = target;
     int error = 0;
     if (WrittenDirectly(target, error)) {
+        if (!mayBeDevice) return kNotAFile;
         file.stream = std::fopen(target.c_str(), "wb");
         return file.stream ? 0 : (errno ? errno : EIO);
     }
@@ -71,13 +85,13 @@ int OpenOutput(const std::string& target, OutputFile& file) {
         std::string temp = TemporaryName(target);
         // Known to the interrupt handler before it exists, so that no
         // moment is left when it exists unknown.
-        SetPendingFile(temp.c_str());
+        if (!AddPendingFile(temp.c_str())) return ENOMEM;
         error = CreateNewFile(temp, file.stream);
         if (!error) {
             file.temp = temp;
             return 0;
         }
-        ClearPendingFile();
+        RemovePendingFile(temp.c_str());
         if (error != EEXIST) return error;
     }
     return error;
@@ -102,20 +116,25 @@ bool WriteOutput(OutputFile& file, const void* data, size_t bytes) {
 }
 
 int FinishOutput(OutputFile& file) {
-    int error = file.error;
-    errno = 0;
-    if (!error && std::fflush(file.stream) != 0) error = errno ? errno : EIO;
-    // A device or pipe has nothing to sync.
-    if (!error && !file.temp.empty()) error = SyncFile(file.stream);
-    errno = 0;
-    if (std::fclose(file.stream) != 0 && !error) error = errno ? errno : EIO;
-    file.stream = nullptr;
-    if (!error && !file.temp.empty()) error = RenameOver(file.temp, file.target);
-    if (error) {
+    int error = Close(file, true);
+    if (!error) error = CommitOutput(file);
+    if (error) RemoveTemporary(file);
+    return error;
+}
+
+int CloseUnsynced(OutputFile& file) {
+    int error = Close(file, false);
+    if (error) RemoveTemporary(file);
+    return error;
+}
+
+int CommitOutput(OutputFile& file) {
+    if (file.temp.empty()) return 0;
+    if (int error = RenameOver(file.temp, file.target)) {
         RemoveTemporary(file);
         return error;
     }
-    if (!file.temp.empty()) ClearPendingFile();
+    RemovePendingFile(file.temp.c_str());
     file.temp.clear();
     return 0;
 }
