@@ -64,6 +64,20 @@ bool StartsSamples(const uint8_t* aram, uint32_t page) {
 // Searches the driver's code for the stores that set DIR; returns the page
 // of the first whose directory holds samples, or 0.
 uint32_t DirPageFromCode(const uint8_t* aram) {
+    uint32_t page = 0;
+    for (uint32_t at = 0; at < kAramBytes; ++at)
+        if (DirStoreAt(aram, kAramBytes, at, page) && StartsSamples(aram, page)) return page;
+    return 0;
+}
+
+}  // namespace
+
+bool HasSpcSignature(const uint8_t* data, size_t size) {
+    size_t length = sizeof kSignature - 1;
+    return size >= length && std::memcmp(data, kSignature, length) == 0;
+}
+
+bool DirStoreAt(const uint8_t* code, uint32_t size, uint32_t at, uint32_t& page) {
     struct Pattern {
         uint8_t bytes[8];
         unsigned length;
@@ -75,24 +89,17 @@ uint32_t DirPageFromCode(const uint8_t* aram) {
         {{0xE8, 0x5D, 0xC4, 0xF2, 0xE8, 0x00, 0xC4, 0xF3}, 8, 5},
         {{0xE8, 0x5D, 0x8D, 0x00, 0xDA, 0xF2}, 6, 3},
     };
-    for (uint32_t at = 0; at < kAramBytes; ++at) {
-        for (const Pattern& pattern : kPatterns) {
-            if (at + pattern.length > kAramBytes) continue;
-            bool match = true;
-            for (unsigned k = 0; k < pattern.length && match; ++k)
-                match = k == pattern.valueAt || aram[at + k] == pattern.bytes[k];
-            uint32_t page = match ? aram[at + pattern.valueAt] : 0;
-            if (match && StartsSamples(aram, page)) return page;
+    for (const Pattern& pattern : kPatterns) {
+        if (at + pattern.length > size) continue;
+        bool match = true;
+        for (unsigned k = 0; k < pattern.length && match; ++k)
+            match = k == pattern.valueAt || code[at + k] == pattern.bytes[k];
+        if (match) {
+            page = code[at + pattern.valueAt];
+            return true;
         }
     }
-    return 0;
-}
-
-}  // namespace
-
-bool HasSpcSignature(const uint8_t* data, size_t size) {
-    size_t length = sizeof kSignature - 1;
-    return size >= length && std::memcmp(data, kSignature, length) == 0;
+    return false;
 }
 
 uint32_t SpcSample::Blocks() const { return BlocksInRun(start, end); }

@@ -59,6 +59,10 @@ SampleDirectory FindSampleDirectory(const uint8_t* aram, const uint8_t* dsp);
 // loop word names a block of its own chain.
 std::vector<SpcSample> ReadDirectory(const uint8_t* aram, uint32_t address);
 
+// Whether a store that sets the DSP's DIR register starts at code[at]
+// (one of the byte sequences drivers use); page gets the value stored.
+bool DirStoreAt(const uint8_t* code, uint32_t size, uint32_t at, uint32_t& page);
+
 // The end block of the chain of blocks starting at start, whatever their
 // headers, when the chain ends inside audio RAM.
 bool FindChainEnd(const uint8_t* aram, uint32_t start, uint32_t& end);
