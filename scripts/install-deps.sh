@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs what the build needs on Debian: "native" for the command-line
 # tool alone (scripts/demo.sh), "all" adds the tests: GoogleTest, the Win32
-# cross build, Wine, the fuzzers and the browser for the end-to-end tests.
+# cross builds (i686 and x86_64), 32- and 64-bit Wine, the fuzzers and the
+# browser for the end-to-end tests.
 set -euo pipefail
 
 level=${1:-native}
 packages=(cmake g++ make libcli11-dev nlohmann-json3-dev)
 if [ "$level" = all ]; then
-    packages+=(libgtest-dev python3 sndfile-programs g++-mingw-w64-i686-win32 wine wine32:i386 xvfb xauth imagemagick
-               clang libclang-rt-14-dev libfuzzer-14-dev chromium libfluidsynth-dev pkg-config)
+    packages+=(libgtest-dev python3 sndfile-programs g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
+               wine wine32:i386 wine64 xvfb xauth imagemagick
+               clang libclang-rt-14-dev libfuzzer-14-dev chromium libfluidsynth-dev fluidsynth pkg-config)
 fi
 
 missing=()

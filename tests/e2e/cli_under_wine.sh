@@ -4,8 +4,9 @@
 # checks that the two agree: exit code, stdout and stderr (line ends and the
 # load time aside), and every file written, byte for byte.
 #   cli_under_wine.sh WINDOWS_CLI NATIVE_CLI DATA_DIR WORK_DIR
-# Run by ctest with the Wine prefix of the end-to-end fixture.
+# Run by ctest with the Wine prefix and loader (WINE) of the end-to-end fixture.
 set -uo pipefail
+wine=${WINE:-wine}
 win=$(realpath "$1") native=$(realpath "$2") data=$(realpath "$3") work=$4
 mkdir -p "$work" && work=$(realpath "$work")
 
@@ -43,7 +44,7 @@ compare() {
     done
     (cd "$dir/native" && "$native" "$@" >../native.out 2>../native.err </dev/null)
     local native_code=$?
-    (cd "$dir/windows" && wine "$win" "$@" >../windows.out 2>../windows.err </dev/null)
+    (cd "$dir/windows" && "$wine" "$win" "$@" >../windows.out 2>../windows.err </dev/null)
     local windows_code=$?
 
     [ "$windows_code" = "$expected_code" ] || fail "exit code $windows_code, expected $expected_code"
@@ -111,7 +112,7 @@ with open(sys.argv[1], "wb") as f:
     local attempt code caught
     for attempt in 1 2 3; do
         rm -rf "$dir/windows"
-        (cd "$dir" && exec wine "$win" rip big.sfc --out windows >/dev/null 2>&1 </dev/null) &
+        (cd "$dir" && exec "$wine" "$win" rip big.sfc --out windows >/dev/null 2>&1 </dev/null) &
         local pid=$! i
         caught=0
         for ((i = 0; i < 20000; ++i)); do

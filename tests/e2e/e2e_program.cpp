@@ -2,6 +2,7 @@
 #include "e2e_support.h"
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cctype>
@@ -9,6 +10,7 @@
 namespace {
 
 constexpr char kMainClass[] = "Quaver Gizmo Class";
+constexpr char kProbeModule[] = "menu_probe.dll";
 
 // Matches `text` against a pattern whose "{digits}" and "{line}" stand for
 // one or more digits and for one or more characters of a line.
@@ -47,6 +49,19 @@ BOOL CALLBACK FindMainWindow(HWND window, LPARAM param) {
         return FALSE;
     }
     return TRUE;
+}
+
+// Where the process has loaded the module of that file name; 0 when it has not.
+uintptr_t ModuleBase(DWORD processId, const char* name) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    Check(snapshot != INVALID_HANDLE_VALUE, "cannot list the program's modules (error %lu)", GetLastError());
+    MODULEENTRY32 module = {};
+    module.dwSize = sizeof module;
+    uintptr_t base = 0;
+    for (BOOL more = Module32First(snapshot, &module); more && !base; more = Module32Next(snapshot, &module))
+        if (lstrcmpiA(module.szModule, name) == 0) base = reinterpret_cast<uintptr_t>(module.modBaseAddr);
+    CloseHandle(snapshot);
+    return base;
 }
 
 }  // namespace
@@ -156,9 +171,12 @@ unsigned Program::MenuState(unsigned id) {
         Check(remoteName && WriteProcessMemory(info_.hProcess, remoteName, dll.c_str(), dll.size() + 1, nullptr),
               "cannot write into the program");
         auto loadLibrary = reinterpret_cast<uintptr_t>(GetProcAddress(GetModuleHandleA("kernel32"), "LoadLibraryA"));
-        DWORD remoteModule = runRemote(loadLibrary, remoteName);
-        Check(remoteModule != 0, "the program could not load the probe DLL");
-        probeFunction_ = remoteModule + offset;
+        // The thread's exit code holds only the low 32 bits of the module
+        // handle, so the base comes from the program's module list.
+        runRemote(loadLibrary, remoteName);
+        uintptr_t remoteBase = ModuleBase(info_.dwProcessId, kProbeModule);
+        Check(remoteBase != 0, "the program could not load the probe DLL");
+        probeFunction_ = remoteBase + offset;
     }
     return runRemote(probeFunction_, reinterpret_cast<void*>(static_cast<uintptr_t>(id)));
 }
