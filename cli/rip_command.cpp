@@ -396,15 +396,16 @@ void AddRipCommand(CLI::App& cli, CommandAction& action) {
     auto options = std::make_shared<RipOptions>();
     CLI::App* rip = cli.add_subcommand(
         "rip", "Rip every sample of each ROM and save it as a numbered WAVE file (or all into one file).");
-    rip->add_option("ROM", options->roms, "ROM image files")->required();
+    rip->add_option("ROM", options->roms, "ROM image files, SPC snapshots or .brr instrument files")->required();
     CLI::Option* out = rip->add_option(
                               "-o,--out", options->out,
                               "Folder for the numbered files (default: the ROM's path without its extension); "
-                              "with several ROMs, each gets its own folder inside it")
+                              "with several ROMs, each gets its own folder inside it. A SoundFont or a .brr "
+                              "input's file goes into it directly (default: beside the input)")
                            ->check(NotEmpty());
     CLI::Option* oneFile = rip->add_option("-f,--one-file", options->oneFile,
-                                           "Save all samples back to back into this one WAVE file ('-': standard "
-                                           "output)")
+                                           "Save all samples back to back into this one WAVE file, or with "
+                                           "--format sf2 into this SoundFont ('-': standard output)")
                                ->check(NotEmpty());
     CLI::Option* clean = rip->add_flag("--clean", options->clean,
                                        "Remove the sample files of an earlier rip (N.wav, N.brr, XX.wav, XX.brr) from the folder first");
