@@ -237,6 +237,9 @@ TEST_F(InstrumentCliTest, SoundFontsLoadInFluidSynth) {
         EXPECT_FALSE(Contains(shown, "rror") || Contains(shown, "arning")) << shown;
         for (const std::string& preset : c.presets) EXPECT_TRUE(Contains(shown, preset)) << shown;
     }
+    CliResult wavNamedSf2 = Run({"rip", "song.spc", "--one-file", "song.SF2"});
+    EXPECT_EQ(wavNamedSf2.status, 2);
+    EXPECT_FALSE(fs::exists(work + "/song.SF2"));
     EXPECT_FALSE(Contains(Shell("printf 'inst 1\\nquit\\n' | fluidsynth -n -a file -o audio.file.name=/dev/null " +
                                 Quote(work + "/banks/game.sf2")),
                           "000-002"));
