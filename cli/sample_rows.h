@@ -14,7 +14,8 @@ using OrderedJson = nlohmann::ordered_json;
 void AddSetFields(const SampleSet& set, OrderedJson& listing);
 
 // One sample: number, start, end, blocks, stored, bytes, seconds, loop,
-// silent, snesStart, snesEnd, and for directory entries index, aramStart,
+// silent, snesStart, snesEnd, peak, padding, loopPasses, loopStable,
+// tuning, file, notStored, and for directory entries index, aramStart,
 // aramLoop, aramEnd, loopStartSample, loopIsOffset, sameAs.
 OrderedJson SampleJson(const SampleSet& set, const SetSample& sample, int32_t rate);
 

@@ -40,4 +40,35 @@ inline void DecodeOnto(const std::vector<uint8_t>& data, size_t first, size_t la
     }
 }
 
+struct Loop {
+    std::vector<int16_t> pcm;
+    size_t passes = 0;
+    size_t firstPass = 0;
+    bool stable = true;
+};
+
+// The chip playing the sample on and on: the stream goes on decoding the
+// loop blocks after the end block, and each new pass is compared with
+// every pass kept so far.
+inline Loop RenderLoop(const std::vector<uint8_t>& blocks, size_t loopBlock) {
+    size_t count = blocks.size() / 9;
+    Loop model;
+    chip_model::DecodeOnto(blocks, 0, count, model.pcm);
+    std::vector<std::vector<int16_t>> passes{std::vector<int16_t>(model.pcm.begin() + 16 * loopBlock, model.pcm.end())};
+    for (;;) {
+        std::vector<int16_t> stream = model.pcm;
+        chip_model::DecodeOnto(blocks, loopBlock, count, stream);
+        std::vector<int16_t> next(stream.begin() + model.pcm.size(), stream.end());
+        auto repeat = std::find(passes.begin(), passes.end(), next);
+        if (repeat != passes.end() || passes.size() == 64) {
+            model.passes = passes.size();
+            model.stable = repeat != passes.end();
+            model.firstPass = model.stable ? repeat - passes.begin() : passes.size() - 1;
+            return model;
+        }
+        passes.push_back(next);
+        model.pcm = stream;
+    }
+}
+
 }  // namespace chip_model

@@ -11,37 +11,6 @@ namespace {
 
 using Pcm = std::vector<int16_t>;
 
-struct ModelLoop {
-    Pcm pcm;
-    size_t passes = 0;
-    size_t firstPass = 0;
-    bool stable = true;
-};
-
-// The chip playing the sample on and on: the stream goes on decoding the
-// loop blocks after the end block, and each new pass is compared with
-// every pass kept so far.
-ModelLoop ModelRender(const Bytes& blocks, size_t loopBlock) {
-    size_t count = blocks.size() / 9;
-    ModelLoop model;
-    chip_model::DecodeOnto(blocks, 0, count, model.pcm);
-    std::vector<Pcm> passes{Pcm(model.pcm.begin() + 16 * loopBlock, model.pcm.end())};
-    for (;;) {
-        Pcm stream = model.pcm;
-        chip_model::DecodeOnto(blocks, loopBlock, count, stream);
-        Pcm next(stream.begin() + model.pcm.size(), stream.end());
-        auto repeat = std::find(passes.begin(), passes.end(), next);
-        if (repeat != passes.end() || passes.size() == 64) {
-            model.passes = passes.size();
-            model.stable = repeat != passes.end();
-            model.firstPass = model.stable ? repeat - passes.begin() : passes.size() - 1;
-            return model;
-        }
-        passes.push_back(next);
-        model.pcm = stream;
-    }
-}
-
 // A sample of `count` blocks of random data whose loop block has the
 // given filter; the end block loops.
 Bytes RandomSample(std::mt19937& random, size_t count, size_t loopBlock, unsigned loopFilter, unsigned maxRange) {
@@ -68,7 +37,7 @@ TEST(LoopRenderTest, PassesAndPcmAgreeWithTheModelForEveryLoopFilter) {
         for (int trial = 0; trial < 40; ++trial) {
             SCOPED_TRACE(testing::Message() << "filter " << c.loopFilter << " range " << c.maxRange << " trial " << trial);
             Bytes blocks = RandomSample(random, c.blocks, c.loopBlock, c.loopFilter, c.maxRange);
-            ModelLoop model = ModelRender(blocks, c.loopBlock);
+            chip_model::Loop model = chip_model::RenderLoop(blocks, c.loopBlock);
             uint32_t count = static_cast<uint32_t>(c.blocks);
             uint32_t loopBlock = static_cast<uint32_t>(c.loopBlock);
             LoopPlan plan = PlanChipLoop(blocks.data(), count, loopBlock);
