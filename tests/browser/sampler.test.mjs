@@ -111,14 +111,7 @@ async function download(page, selector) {
 const row = (n) => `#rows tr:nth-child(${n})`;
 // Whether the ripper on this branch already writes this; the comparison
 // with it is then made as well.
-function ripperCan(args) {
-  try {
-    cli(args);
-    return true;
-  } catch {
-    return false;
-  }
-}
+const ripperCan = (args) => { try { cli(args); return true; } catch { return false; } };
 
 let spc;
 let listing;
@@ -197,59 +190,40 @@ describe('loops as the chip repeats them', () => {
 });
 
 describe('notes from the keyboard', () => {
-  const last = () => page.evaluate(() => window.__audio.last);
-  const started = () => page.evaluate(() => window.__audio.started);
-  const selected = () => page.$eval('#rows tr.selected td.number', (td) => td.textContent);
-  const midi = () => tuning.note + tuning.cents / 100;
-  // Holds a key down until a sound starts.
-  async function hold(key) {
-    const before = await started();
-    await page.keyboard.down(key);
-    await page.waitForFunction((n) => window.__audio.started === n + 1, before);
-    return (await last()).speed;
+  // The speed of the sound an action starts, or null when none starts.
+  async function speedOf(action) {
+    const before = await page.evaluate(() => window.__audio.started);
+    await action();
+    const started = await page.evaluate((n) => window.__audio.started > n && window.__audio.last.speed, before);
+    return started === false ? null : started;
   }
+  const at = (note) => 2 ** ((note - (tuning.note + tuning.cents / 100)) / 12);
+  const close = (speed, expected, what) => assert.ok(Math.abs(speed - expected) < 1e-6, `${what}: ${speed}`);
 
-  test('Z to M play the pitched sample at their notes; J is a note, not a move', async () => {
+  test('Z to M, the note menu and Play sound the pitched sample at the note; J is a note, not a move', async () => {
     await page.click('#loop + .track');  // notes held as long as their keys
-    assert.equal(await page.$eval('#keys-piano', (e) => e.checkVisibility()), true);
-    assert.equal(await page.$eval('#keys-jk', (e) => e.checkVisibility()), false);
+    assert.deepEqual(await page.$$eval('#keys-jk, #keys-piano', (es) => es.map((e) => e.checkVisibility())), [false, true]);
     await page.click(`${row(2)} td.number`);
-    for (const [key, note] of [['z', 60], ['n', 69], ['j', 70], ['m', 71]]) {
-      const speed = await hold(key);
-      assert.ok(Math.abs(speed - 2 ** ((note - midi()) / 12)) < 1e-6, `${key}: ${speed}`);
+    // Without a note chosen the keys play octave 4; a chosen note moves them to its octave.
+    for (const [key, note, menu] of [['z', 60], ['n', 69], ['j', 70], ['m', 71], ['x', 86, '84']]) {
+      if (menu) await page.selectOption('#note', menu);
+      if (menu) await page.click(`${row(2)} td.number`);
+      close(await speedOf(() => page.keyboard.down(key)), at(note), key);
       assert.match(await page.textContent('#status'), /^Playing #01 as [A-G]/);
       await page.keyboard.up(key);
       assert.equal(await page.textContent('#status'), 'Stopped', 'letting go ends the note');
     }
-    assert.equal(await selected(), '01');
+    assert.equal(await page.$eval('#note', (select) => select.value), '86', 'the key sets the menu');
+    close(await speedOf(() => page.click(`${row(2)} button.play`)), at(86), 'Play');
+    await page.keyboard.press('Escape');
     await page.keyboard.press('k');
-    assert.equal(await selected(), '01');
+    assert.equal(await page.textContent('#rows tr.selected td.number'), '01');
+    // A sample without a pitch plays as it is, and not from the keys.
     await page.keyboard.press('ArrowUp');
-    assert.equal(await selected(), '00');
-  });
-
-  test('the note menu sets the octave of the keys and the note of Play; no pitch, no note', async () => {
-    await page.selectOption('#note', String(84));  // C6
-    let before = await started();
-    await page.click(`${row(2)} button.play`);
-    await page.waitForFunction((n) => window.__audio.started === n + 1, before);
-    assert.ok(Math.abs((await last()).speed - 2 ** ((84 - midi()) / 12)) < 1e-6);
-    await page.keyboard.press('Escape');
-    await page.click(`${row(2)} td.number`);
-    assert.ok(Math.abs((await hold('x')) - 2 ** ((86 - midi()) / 12)) < 1e-6);
-    assert.equal(await page.$eval('#note', (s) => s.value), '86', 'D6');
-    await page.keyboard.up('x');
-    // Samples without a pitch play as they are, and not from the keys.
-    before = await started();
-    await page.click(`${row(1)} button.play`);
-    await page.waitForFunction((n) => window.__audio.started === n + 1, before);
-    assert.equal((await last()).speed, 1);
-    await page.keyboard.press('Escape');
-    before = await started();
-    await page.click(`${row(1)} td.number`);
-    await page.keyboard.press('z');
+    assert.equal(await speedOf(() => page.keyboard.press('z')), null);
     assert.equal(await page.textContent('#status'), '#00 has no pitch to play notes from');
-    assert.equal(await started(), before);
+    assert.equal(await speedOf(() => page.click(`${row(1)} button.play`)), 1);
+    await page.keyboard.press('Escape');
     await page.selectOption('#note', '');
     await page.click('#loop + .track');
   });
