@@ -21,6 +21,7 @@
     selected: -1,
     order: 'position',
     filter: false,
+    note: null,     // MIDI note that pitched samples play at; null: their own
     shown: [],      // indices of the rows on view, in their order
     audio: null,    // AudioContext, made on the first play
     playing: null,  // { index, source, startedAt, seconds }
@@ -67,14 +68,12 @@
   }
 
   // The sound chip's: 15-bit values with arithmetic shifts, ranges 13-15 as
-  // the chip has them, a clamp, the doubled value's wrap, every block.
-  function decodeChip(sample) {
-    const out = new Int16Array(16 * sample.blocks);
-    let p1 = 0;
-    let p2 = 0;
-    let j = 0;
-    for (let b = 0; b < sample.blocks; b++) {
-      const at = sample.brrOffset + 9 * b;
+  // the chip has them, a clamp, the doubled value's wrap. Decodes `count`
+  // blocks from byte `at` onward, continuing from history {p1, p2}, which
+  // it moves on; writes to out from index j.
+  function decodeChipBlocks(at, count, history, out, j) {
+    let { p1, p2 } = history;
+    for (let end = at + 9 * count; at < end; at += 9) {
       const range = brr[at] >> 4;
       const filter = (brr[at] >> 2) & 3;
       for (let k = 1; k <= 8; k++) {
@@ -93,11 +92,76 @@
         }
       }
     }
+    history.p1 = p1;
+    history.p2 = p2;
+  }
+
+  function decodeChip(sample) {
+    const out = new Int16Array(16 * sample.blocks);
+    decodeChipBlocks(sample.brrOffset, sample.blocks, { p1: 0, p2: 0 }, out, 0);
     return out;
   }
 
+  // Passes written at most; when none repeats by then, the last is the loop.
+  const MAX_LOOP_PASSES = 64;
+
+  // FNV-1a over a pass: only passes that hash alike are compared.
+  function hashPass(values) {
+    let hash = 0x811C9DC5;
+    for (let i = 0; i < values.length; i++) hash = Math.imul(hash ^ (values[i] & 0xFFFF), 0x01000193);
+    return hash >>> 0;
+  }
+
+  const samePass = (a, b) => a.every((value, i) => value === b[i]);
+
+  // The loop as the chip repeats it: at the end block it jumps back to the
+  // loop block with the history it has, so a loop block that predicts
+  // (filters 1-3) can sound different on every pass until the history
+  // falls into a cycle. Holds the attack and every pass up to the first
+  // that equals an earlier one; the loop runs from that earlier pass to
+  // the end.
+  function renderChipLoop(sample, loopBlock) {
+    const attack = 16 * loopBlock;
+    const passLength = 16 * (sample.blocks - loopBlock);
+    const history = { p1: 0, p2: 0 };
+    const head = new Int16Array(attack);
+    decodeChipBlocks(sample.brrOffset, loopBlock, history, head, 0);
+    const passes = [];
+    const hashes = [];
+    let first = -1;
+    while (first < 0 && passes.length <= MAX_LOOP_PASSES) {
+      const pass = new Int16Array(passLength);
+      decodeChipBlocks(sample.brrOffset + 9 * loopBlock, sample.blocks - loopBlock, history, pass, 0);
+      const hash = hashPass(pass);
+      first = hashes.findIndex((earlier, k) => earlier === hash && samePass(passes[k], pass));
+      if (first < 0) {
+        passes.push(pass);
+        hashes.push(hash);
+      }
+    }
+    const stable = first >= 0;
+    if (!stable) {
+      passes.length = MAX_LOOP_PASSES;
+      first = MAX_LOOP_PASSES - 1;
+    }
+    const pcm = new Int16Array(attack + passes.length * passLength);
+    pcm.set(head);
+    passes.forEach((pass, k) => pcm.set(pass, attack + k * passLength));
+    return { pcm, plan: { loopStart: attack + first * passLength, passes: passes.length, stable } };
+  }
+
+  // The block the loop starts at, for the chip decoder when the directory
+  // names it.
+  function loopBlockOf(sample) {
+    if (state.decoder !== 'chip' || sample.loopStartSample == null) return null;
+    const block = sample.loopStartSample / 16;
+    return Number.isInteger(block) && block >= 0 && block < sample.blocks ? block : null;
+  }
+
   // A few decoded samples are kept: the rows in view and the one playing.
+  // The plans of rendered loops are small and all kept.
   const decoded = new Map();
+  const loopPlans = new Map();
   const DECODED_KEPT = 64;
 
   function samplePcm(index) {
@@ -105,18 +169,37 @@
     let values = decoded.get(key);
     if (!values) {
       const sample = samples[index];
-      values = state.decoder === 'chip' ? decodeChip(sample) : decodeSpec(sample);
+      const loopBlock = loopBlockOf(sample);
+      if (loopBlock !== null) {
+        const rendered = renderChipLoop(sample, loopBlock);
+        values = rendered.pcm;
+        loopPlans.set(index, rendered.plan);
+      } else values = state.decoder === 'chip' ? decodeChip(sample) : decodeSpec(sample);
       if (decoded.size >= DECODED_KEPT) decoded.delete(decoded.keys().next().value);
       decoded.set(key, values);
     }
     return values;
   }
 
-  function pcmBytesOf(sample) { return state.decoder === 'chip' ? 32 * sample.blocks : sample.specBytes; }
+  // The plan of the sample's rendered loop, or null when the chip decoder
+  // does not know its loop point.
+  function loopPlanOf(index) {
+    if (loopBlockOf(samples[index]) === null) return null;
+    if (!loopPlans.has(index)) samplePcm(index);
+    return loopPlans.get(index);
+  }
 
-  // Where the sample's loop starts, when the directory says (chip only).
-  function loopStartOf(sample) {
-    return state.decoder === 'chip' && sample.loopStartSample != null ? sample.loopStartSample : null;
+  function pcmBytesOf(index) {
+    const sample = samples[index];
+    if (state.decoder !== 'chip') return sample.specBytes;
+    const plan = loopPlanOf(index);
+    return plan ? 2 * samplePcm(index).length : 32 * sample.blocks;
+  }
+
+  // Where the rendered loop starts (chip only, with a known loop point).
+  function loopStartOf(index) {
+    const plan = loopPlanOf(index);
+    return plan ? plan.loopStart : null;
   }
 
   function silentOf(index) {
@@ -131,14 +214,16 @@
     return bytes;
   }
 
-  // The smpl chunk the ripper writes: one forward loop to the last sample.
-  function smplChunk(rate, loopStart, frames) {
+  // The smpl chunk the ripper writes: one forward loop to the last sample,
+  // and the sample's pitch when it has one.
+  function smplChunk(rate, loopStart, frames, pitch) {
     const chunk = new ArrayBuffer(SMPL_CHUNK_BYTES);
     const view = new DataView(chunk);
     'smpl'.split('').forEach((c, i) => view.setUint8(i, c.charCodeAt(0)));
     view.setUint32(4, SMPL_CHUNK_BYTES - 8, true);
     view.setUint32(16, rate > 0 ? Math.floor(1e9 / rate) : 0, true);
-    view.setUint32(20, 60, true);
+    view.setUint32(20, pitch.unity, true);
+    view.setUint32(24, pitch.fraction, true);
     view.setUint32(36, 1, true);
     view.setUint32(52, loopStart, true);
     view.setUint32(56, frames - 1, true);
@@ -169,12 +254,12 @@
 
   function sampleWav(index) {
     const values = samplePcm(index);
-    const loopStart = loopStartOf(samples[index]);
+    const loopStart = loopStartOf(index);
     if (loopStart === null || values.length === 0) {
       return new Blob([wavHeader(values.length * 2, state.rate), littleEndian(values)], { type: 'audio/wav' });
     }
     return new Blob([wavHeader(values.length * 2, state.rate, SMPL_CHUNK_BYTES), littleEndian(values),
-      smplChunk(state.rate, loopStart, values.length)], { type: 'audio/wav' });
+      smplChunk(state.rate, loopStart, values.length, smplPitchOf(samples[index]))], { type: 'audio/wav' });
   }
 
   // Every saved sample back to back behind one header, as rip --one-file.
@@ -189,6 +274,195 @@
     });
     return new Blob([wavHeader(bytes, state.rate), ...parts], { type: 'audio/wav' });
   }
+
+  // The sample's blocks as a .brr file; with the loop point known, behind
+  // the 2-byte loop offset that SNES music tools read.
+  function sampleBrr(index) {
+    const sample = samples[index];
+    const blocks = brr.subarray(sample.brrOffset, sample.brrOffset + 9 * sample.blocks);
+    const loopStart = sample.loopStartSample;
+    const loopBlock = loopStart != null && Number.isInteger(loopStart / 16) ? loopStart / 16 : null;
+    if (loopBlock === null) return new Blob([blocks], { type: 'application/octet-stream' });
+    const offset = 9 * loopBlock;
+    return new Blob([new Uint8Array([offset & 255, (offset >> 8) & 255]), blocks], { type: 'application/octet-stream' });
+  }
+
+  // ---- SoundFont -----------------------------------------------------
+
+  const SF_NAME_BYTES = 20;
+  const SF_PADDING_POINTS = 46;     // zero points after each sample
+  const SF_FIRST_KIT_KEY = 36;      // the kit's sample k sits on this key plus k
+  const SF_MAX_SAMPLES = 128 * 128;
+  const GEN = { instrument: 41, keyRange: 43, fineTune: 52, sampleId: 53, sampleModes: 54, rootKey: 58 };
+
+  // Little-endian bytes gathered in a plain array; the preset data is small.
+  function byteList() {
+    const bytes = [];
+    return {
+      bytes,
+      u8(value) { bytes.push(value & 255); },
+      u16(value) { bytes.push(value & 255, (value >>> 8) & 255); },
+      u32(value) { bytes.push(value & 255, (value >>> 8) & 255, (value >>> 16) & 255, (value >>> 24) & 255); },
+      text(ascii) { for (const c of ascii) bytes.push(c.charCodeAt(0)); },
+      append(list) { for (const b of list) bytes.push(b); },
+      zeros(count) { for (let i = 0; i < count; i++) bytes.push(0); },
+    };
+  }
+
+  // The first maxBytes of the name's UTF-8, with '_' for every byte that
+  // is not printable ASCII.
+  function printable(name, maxBytes) {
+    return Array.from(new TextEncoder().encode(name).subarray(0, maxBytes), (b) => (b < 0x20 || b >= 0x7F ? 0x5F : b));
+  }
+
+  function chunk(id, body) {
+    const out = byteList();
+    out.text(id);
+    out.u32(body.length);
+    out.append(body);
+    if (body.length % 2) out.u8(0);
+    return out.bytes;
+  }
+
+  const list = (type, chunks) => chunk('LIST', [...Array.from(type, (c) => c.charCodeAt(0)), ...chunks]);
+
+  function sfName(out, name) {
+    const bytes = printable(name, SF_NAME_BYTES - 1);
+    out.append(bytes);
+    out.zeros(SF_NAME_BYTES - bytes.length);
+  }
+
+  function infoList(bankName) {
+    const version = byteList();
+    version.u16(2);
+    version.u16(1);
+    const name = printable(bankName, 255);
+    // NUL-terminated to an even length, the padding counted in the size.
+    const padded = [...name, ...new Array(name.length % 2 ? 1 : 2).fill(0)];
+    const engine = [...Array.from('EMU8000', (c) => c.charCodeAt(0)), 0];
+    return list('INFO', [...chunk('ifil', version.bytes), ...chunk('isng', engine), ...chunk('INAM', padded)]);
+  }
+
+  // Presets, instruments and sample headers: one preset per sample over
+  // the whole keyboard, then the kit (bank 128, program 0) with a sample
+  // per key.
+  function presetList(entries, starts) {
+    const [phdr, pbag, pgen, inst, ibag, igen, shdr] = Array.from({ length: 7 }, byteList);
+    const bag = (bags, gens) => { bags.u16(gens.bytes.length / 4); bags.u16(0); };
+    const gen = (gens, id, amount) => { gens.u16(id); gens.u16(amount); };
+    const keys = (low, high) => low | (high << 8);
+    entries.forEach((entry, i) => {
+      sfName(phdr, entry.name);
+      phdr.u16(i % 128);
+      phdr.u16(Math.floor(i / 128));
+      phdr.u16(pbag.bytes.length / 4);
+      phdr.zeros(12);
+      bag(pbag, pgen);
+      gen(pgen, GEN.keyRange, keys(0, 127));
+      gen(pgen, GEN.instrument, i);
+    });
+    const closePreset = (name, program, bank) => {
+      sfName(phdr, name);
+      phdr.u16(program);
+      phdr.u16(bank);
+      phdr.u16(pbag.bytes.length / 4);
+      phdr.zeros(12);
+      bag(pbag, pgen);
+    };
+    closePreset('all samples', 0, 128);
+    gen(pgen, GEN.keyRange, keys(0, 127));
+    gen(pgen, GEN.instrument, entries.length);
+    closePreset('EOP', 0, 0);
+    gen(pgen, 0, 0);
+
+    const zone = (entry, index, low, high, kit) => {
+      bag(ibag, igen);
+      gen(igen, GEN.keyRange, keys(low, high));
+      if (kit) {
+        // In the kit each sample plays at its own rate on its key.
+        gen(igen, GEN.rootKey, low);
+        if (entry.correction !== 0) gen(igen, GEN.fineTune, -entry.correction & 0xFFFF);
+      }
+      gen(igen, GEN.sampleModes, entry.looped ? 1 : 0);
+      gen(igen, GEN.sampleId, index);
+    };
+    entries.forEach((entry, i) => {
+      sfName(inst, entry.name);
+      inst.u16(ibag.bytes.length / 4);
+      zone(entry, i, 0, 127, false);
+    });
+    sfName(inst, 'all samples');
+    inst.u16(ibag.bytes.length / 4);
+    entries.slice(0, 128 - SF_FIRST_KIT_KEY).forEach((entry, k) =>
+      zone(entry, k, SF_FIRST_KIT_KEY + k, SF_FIRST_KIT_KEY + k, true));
+    sfName(inst, 'EOI');
+    inst.u16(ibag.bytes.length / 4);
+    bag(ibag, igen);
+    gen(igen, 0, 0);
+
+    entries.forEach((entry, i) => {
+      const start = starts[i];
+      const length = entry.pcm.length;
+      sfName(shdr, entry.name);
+      shdr.u32(start);
+      shdr.u32(start + length);
+      // An unlooped sample still gets valid loop points: its whole length.
+      shdr.u32(start + (entry.looped ? entry.loopStart : 0));
+      shdr.u32(start + length);
+      shdr.u32(entry.rate);
+      shdr.u8(entry.rootKey);
+      shdr.u8(entry.correction);
+      shdr.u16(0);  // no linked sample
+      shdr.u16(1);  // mono
+    });
+    sfName(shdr, 'EOS');
+    shdr.zeros(26);
+    const terminalModulator = new Array(10).fill(0);
+    return list('pdta', [...chunk('phdr', phdr.bytes), ...chunk('pbag', pbag.bytes), ...chunk('pmod', terminalModulator),
+      ...chunk('pgen', pgen.bytes), ...chunk('inst', inst.bytes), ...chunk('ibag', ibag.bytes),
+      ...chunk('imod', terminalModulator), ...chunk('igen', igen.bytes), ...chunk('shdr', shdr.bytes)]);
+  }
+
+  // The samples a SoundFont holds: those saved, with points to play.
+  function soundFontEntries() {
+    const entries = [];
+    samples.forEach((sample, index) => {
+      if (!sample.saved || pcmBytesOf(index) === 0 || entries.length >= SF_MAX_SAMPLES) return;
+      const loopStart = loopStartOf(index);
+      entries.push({ name: sample.name, rate: state.rate, pcm: samplePcm(index), looped: loopStart !== null,
+        loopStart, ...keyPitchOf(sample) });
+    });
+    return entries;
+  }
+
+  // The whole set as one SoundFont 2.01 bank, at the rate chosen.
+  function soundFont() {
+    const entries = soundFontEntries();
+    const starts = [];
+    let points = 0;
+    for (const entry of entries) {
+      starts.push(points);
+      points += entry.pcm.length + SF_PADDING_POINTS;
+    }
+    const info = infoList(fileStem());
+    const presets = presetList(entries, starts);
+    const head = byteList();
+    head.text('RIFF');
+    head.u32(12 + info.length + 20 + 2 * points + presets.length - 8);
+    head.text('sfbk');
+    head.append(info);
+    head.text('LIST');
+    head.u32(4 + 8 + 2 * points);
+    head.text('sdtasmpl');
+    head.u32(2 * points);
+    const padding = new Uint8Array(2 * SF_PADDING_POINTS);
+    const parts = [new Uint8Array(head.bytes)];
+    for (const entry of entries) parts.push(littleEndian(entry.pcm), padding);
+    parts.push(new Uint8Array(presets));
+    return new Blob(parts, { type: 'audio/x-soundfont' });
+  }
+
+  function fileStem() { return data.rom.name.replace(/\.[^.]*$/, '') || data.rom.name; }
 
   // ---- Formatting ----------------------------------------------------
 
@@ -296,16 +570,19 @@
     const loop = byId('loop');
     loop.addEventListener('change', () => {
       state.loop = loop.checked;
-      if (state.playing) setLoop(state.playing.source, samples[state.playing.index]);
+      if (state.playing) setLoop(state.playing.source, state.playing.index);
       showStatus();
     });
     byId('stop').addEventListener('click', stop);
     const all = byId('download-all');
-    const stem = data.rom.name.replace(/\.[^.]*$/, '') || data.rom.name;
-    all.download = `${stem}.wav`;
+    all.download = `${fileStem()}.wav`;
     // Offered only when there is something to put in it and one WAV can hold it.
     all.hidden = !data.allInOneFits || !samples.some((sample) => sample.saved);
     offerDownload(all, allWav);
+    const bank = byId('download-sf2');
+    bank.download = `${fileStem()}.sf2`;
+    bank.hidden = !samples.some((sample) => sample.saved);
+    offerDownload(bank, soundFont);
     const decoder = byId('decoder');
     decoder.value = state.decoder;
     // SPC samples are always decoded as the chip does.
@@ -320,7 +597,7 @@
     });
   }
 
-  // A link gets its WAVE image when clicked, at the rate chosen then.
+  // A link gets its file when clicked, at the rate and decoder chosen then.
   function offerDownload(link, makeBlob) {
     link.addEventListener('click', () => {
       if (link.href.startsWith('blob:')) URL.revokeObjectURL(link.href);
@@ -396,6 +673,8 @@
     const loopCell = cell(tr, 'loop', 'Loop');
     loopCell.append(flag);
     const tuning = tuningText(sample) ? detail(loopCell, 'detail tuning', tuningText(sample)) : null;
+    const passes = detail(loopCell, 'detail passes', passesText(index));
+    passes.hidden = passes.textContent === '';
     const wave = cell(tr, 'wave', '');
     const canvas = document.createElement('canvas');
     canvas.dataset.index = String(index);
@@ -408,7 +687,7 @@
     playButton.type = 'button';
     playButton.className = 'button play';
     playButton.textContent = PLAY_LABEL;
-    playButton.disabled = pcmBytesOf(sample) === 0;
+    playButton.disabled = pcmBytesOf(index) === 0;
     playButton.addEventListener('click', (event) => {
       event.stopPropagation();
       select(index, false);
@@ -424,7 +703,14 @@
       link.download = `${sample.name}.wav`;
       link.textContent = `\u21E9 ${sample.name}.wav`;
       offerDownload(link, () => sampleWav(index));
-      actions.append(link);
+      const blocks = document.createElement('a');
+      blocks.className = 'button brr';
+      blocks.href = '#';
+      blocks.download = `${sample.name}.brr`;
+      blocks.textContent = '\u21E9 .brr';
+      blocks.title = `${sample.name}.brr: the BRR blocks${sample.loopStartSample != null ? ' behind the loop offset' : ''}`;
+      offerDownload(blocks, () => sampleBrr(index));
+      actions.append(link, blocks);
     } else {
       const same = document.createElement('span');
       same.className = 'same-as';
@@ -435,7 +721,7 @@
 
     tr.addEventListener('click', () => select(index, false));
     tr.addEventListener('dblclick', () => play(index));
-    return { tr, canvas, wave, length, measures, tuning, playButton, drawnWidth: 0 };
+    return { tr, canvas, wave, length, measures, tuning, passes, playButton, drawnWidth: 0 };
   }
 
   function buildRows() {
@@ -470,7 +756,7 @@
   }
 
   function lengthText(index) {
-    return seconds(pcmBytesOf(samples[index])) + (silentNow(index) ? ' \u00B7 silent' : '');
+    return seconds(pcmBytesOf(index)) + (silentNow(index) ? ' \u00B7 silent' : '');
   }
 
   // Peak and padding, for listings that measure them.
@@ -486,18 +772,59 @@
   const NOTE_NAMES = ['C', 'C\u266F', 'D', 'D\u266F', 'E', 'F', 'F\u266F', 'G', 'G\u266F', 'A', 'A\u266F', 'B'];
 
   // The pitch of the loop, measured at the page's initial rate; another
-  // rate moves it.
-  function tuningText(sample) {
+  // rate moves it. At that rate the listing's note and cents are taken as
+  // they are, so that files agree with the ripper's to the bit.
+  function pitchOf(sample) {
     const tuning = sample.tuning;
-    if (!tuning || !(tuning.hz > 0)) return '';
+    if (!tuning || !(tuning.hz > 0)) return null;
     const hz = (tuning.hz * state.rate) / data.rate;
     const given = tuning.note != null && tuning.cents != null;
-    const exact = given ? tuning.note + tuning.cents / 100 + 12 * Math.log2(state.rate / data.rate)
-      : 69 + 12 * Math.log2(hz / 440);
-    const note = Math.round(exact);
-    const cents = (exact - note) * 100;
-    const name = NOTE_NAMES[((note % 12) + 12) % 12] + (Math.floor(note / 12) - 1);
-    return `${name} ${cents < 0 ? '\u2212' : '+'}${Math.abs(cents).toFixed(1)}\u00A0ct \u00B7 ${hz.toFixed(1)}\u00A0Hz`;
+    if (given && state.rate === data.rate) return { hz, midi: tuning.note + tuning.cents / 100, note: tuning.note, cents: tuning.cents };
+    const midi = given ? tuning.note + tuning.cents / 100 + 12 * Math.log2(state.rate / data.rate) : 69 + 12 * Math.log2(hz / 440);
+    const note = Math.round(midi);
+    return { hz, midi, note, cents: (midi - note) * 100 };
+  }
+
+  const noteName = (note) => NOTE_NAMES[((note % 12) + 12) % 12] + (Math.floor(note / 12) - 1);
+
+  function tuningText(sample) {
+    const pitch = pitchOf(sample);
+    if (!pitch) return '';
+    const { hz, note, cents } = pitch;
+    return `${noteName(note)} ${cents < 0 ? '\u2212' : '+'}${Math.abs(cents).toFixed(1)}\u00A0ct \u00B7 ${hz.toFixed(1)}\u00A0Hz`;
+  }
+
+  // Rounds halves away from zero, as C's lround.
+  const roundAway = (value) => Math.sign(value) * Math.round(Math.abs(value));
+
+  // For a WAVE smpl chunk: the floor of the fractional note, and the rest
+  // in units of 2^-32, kept to the MIDI range.
+  function smplPitchOf(sample) {
+    const pitch = pitchOf(sample);
+    if (!pitch) return { unity: 60, fraction: 0 };
+    if (pitch.midi < 0) return { unity: 0, fraction: 0 };
+    if (pitch.midi >= 128) return { unity: 127, fraction: 0 };
+    const unity = Math.floor(pitch.midi);
+    const fraction = (pitch.midi - unity) * 2 ** 32;
+    return { unity, fraction: fraction >= 0xFFFFFFFF ? 0xFFFFFFFF : Math.trunc(fraction) };
+  }
+
+  // For a SoundFont sample header: the nearest key and the cents that
+  // bring the sample onto it.
+  function keyPitchOf(sample) {
+    const pitch = pitchOf(sample);
+    if (!pitch) return { rootKey: 60, correction: 0 };
+    if (pitch.note < 0) return { rootKey: 0, correction: 0 };
+    if (pitch.note > 127) return { rootKey: 127, correction: 0 };
+    return { rootKey: pitch.note, correction: -roundAway(pitch.cents) || 0 };
+  }
+
+  // What the loop cell says beyond the loop point: how many passes the
+  // chip needs before its loop repeats.
+  function passesText(index) {
+    const plan = loopPlanOf(index);
+    if (!plan || (plan.passes === 1 && plan.stable)) return '';
+    return plan.stable ? `${plan.passes} passes` : `${plan.passes} passes, not stable`;
   }
 
   function updateLengths() {
@@ -505,7 +832,9 @@
       row.length.textContent = lengthText(index);
       if (row.measures) row.measures.textContent = measuresText(index);
       if (row.tuning) row.tuning.textContent = tuningText(samples[index]);
-      row.playButton.disabled = pcmBytesOf(samples[index]) === 0;
+      row.passes.textContent = passesText(index);
+      row.passes.hidden = row.passes.textContent === '';
+      row.playButton.disabled = pcmBytesOf(index) === 0;
     });
   }
 
@@ -523,7 +852,7 @@
   function orderedIndices() {
     const indices = samples.map((sample, index) => index);
     if (state.order === 'length') {
-      indices.sort((a, b) => pcmBytesOf(samples[b]) - pcmBytesOf(samples[a]) || a - b);
+      indices.sort((a, b) => pcmBytesOf(b) - pcmBytesOf(a) || a - b);
     } else if (state.order === 'peak') {
       const peaks = indices.map(peakOf);
       indices.sort((a, b) => peaks[b] - peaks[a] || a - b);
@@ -607,7 +936,7 @@
     // A known loop point splits the attack from the loop, which is drawn
     // in the loop colour behind a marker; otherwise a looping sample is
     // drawn all in that colour.
-    const loopStart = loopStartOf(samples[index]);
+    const loopStart = loopStartOf(index);
     const loopX = loopStart === null ? (samples[index].loop ? 0 : width) : Math.floor(loopStart * width / count);
     for (let x = 0; x < width; x++) {
       g.fillStyle = x < loopX ? wave : loop;
@@ -691,16 +1020,18 @@
 
   // ---- Playback ------------------------------------------------------
 
-  function play(index) {
+  // Plays a sample; at a chosen note when it has a pitch, faster or slower
+  // by the ratio of the two frequencies.
+  function play(index, note = state.note) {
     stop();
     const sample = samples[index];
-    if (!sample || pcmBytesOf(sample) === 0) return;
+    if (!sample || pcmBytesOf(index) === 0) return;
     if (!state.audio) state.audio = new AudioContext();
     const audio = state.audio;
     if (audio.state === 'suspended') audio.resume();
     let buffer;
     try {
-      buffer = audio.createBuffer(1, pcmBytesOf(sample) / 2, state.rate);
+      buffer = audio.createBuffer(1, pcmBytesOf(index) / 2, state.rate);
     } catch (error) {
       showStatus(`This browser cannot play at ${grouped(state.rate)} Hz`);
       return;
@@ -711,9 +1042,13 @@
 
     const source = audio.createBufferSource();
     source.buffer = buffer;
-    setLoop(source, sample);
+    const pitch = note === null ? null : pitchOf(sample);
+    const speed = pitch ? 2 ** ((note - pitch.midi) / 12) : 1;
+    source.playbackRate.value = speed;
+    setLoop(source, index);
     source.connect(audio.destination);
-    const playing = { index, source, startedAt: audio.currentTime, seconds: buffer.duration };
+    const playing = { index, source, startedAt: audio.currentTime, seconds: buffer.duration, speed,
+      note: pitch ? note : null };
     source.addEventListener('ended', () => {
       if (state.playing === playing) finish();
     });
@@ -728,9 +1063,9 @@
 
   // With a known loop point the attack plays once and then only the loop
   // repeats, as on the console; otherwise the whole sample repeats.
-  function setLoop(source, sample) {
+  function setLoop(source, index) {
     source.loop = state.loop;
-    const loopStart = loopStartOf(sample);
+    const loopStart = loopStartOf(index);
     if (state.loop && loopStart !== null && source.buffer) {
       source.loopStart = loopStart / source.buffer.sampleRate;
       source.loopEnd = source.buffer.duration;
@@ -768,7 +1103,7 @@
       head.className = 'playhead';
       row.wave.append(head);
     }
-    let elapsed = state.audio.currentTime - playing.startedAt;
+    let elapsed = (state.audio.currentTime - playing.startedAt) * playing.speed;
     const source = playing.source;
     if (source.loop && elapsed > playing.seconds && source.loopEnd > source.loopStart) {
       const span = source.loopEnd - source.loopStart;
@@ -787,11 +1122,34 @@
     status.classList.toggle('active', Boolean(playing));
     if (message) status.textContent = message;
     else if (playing) {
-      status.textContent = `Playing #${samples[playing.index].name} at ${grouped(state.rate)} Hz${state.loop ? ', looped' : ''}`;
+      const note = playing.note === null ? '' : ` as ${noteName(playing.note)}`;
+      status.textContent = `Playing #${samples[playing.index].name}${note} at ${grouped(state.rate)} Hz${state.loop ? ', looped' : ''}`;
     } else status.textContent = 'Stopped';
   }
 
   // ---- Keyboard ------------------------------------------------------
+
+  // Z to M as a piano octave, the black keys on the row above.
+  const PIANO_KEYS = { z: 0, s: 1, x: 2, d: 3, c: 4, v: 5, g: 6, b: 7, h: 8, n: 9, j: 10, m: 11 };
+  // Where some sample has a pitch, the piano takes J, and K goes with it:
+  // the arrows alone move the selection.
+  const piano = samples.some((sample) => sample.tuning && sample.tuning.hz > 0);
+
+  // The key's note in the octave of the note menu (C4 to B4 without one).
+  function playKey(semitone) {
+    if (state.selected < 0) move(0);
+    if (state.selected < 0) return;
+    const sample = samples[state.selected];
+    if (!pitchOf(sample)) {
+      showStatus(`#${sample.name} has no pitch to play notes from`);
+      return;
+    }
+    const note = 12 * Math.floor((state.note ?? 60) / 12) + semitone;
+    state.note = note;
+    byId('note').value = String(note);
+    play(state.selected, note);
+    if (state.playing) state.playing.key = semitone;
+  }
 
   function onKey(event) {
     if (event.altKey || event.ctrlKey || event.metaKey) return;
@@ -803,11 +1161,18 @@
     const tag = target.tagName;
     // Lists and text fields keep their own keys.
     if (tag === 'SELECT' || tag === 'TEXTAREA' || (tag === 'INPUT' && target.type !== 'checkbox')) return;
+    const key = event.key.toLowerCase();
+    if (piano && key in PIANO_KEYS) {
+      if (!event.repeat && !event.shiftKey) playKey(PIANO_KEYS[key]);
+      event.preventDefault();
+      return;
+    }
     switch (event.key) {
       case 'ArrowDown': case 'j': case 'J':
         move(1);
         break;
       case 'ArrowUp': case 'k': case 'K':
+        if (piano && key === 'k') return;
         move(-1);
         break;
       case ' ':
@@ -822,6 +1187,29 @@
     event.preventDefault();
   }
 
+  // Letting go of a piano key ends its note, as on a sampler.
+  function onKeyUp(event) {
+    const key = event.key.toLowerCase();
+    if (piano && key in PIANO_KEYS && state.playing && state.playing.key === PIANO_KEYS[key]) stop();
+  }
+
+  function setupNotes() {
+    byId('note-field').hidden = !piano;
+    byId('keys-piano').hidden = !piano;
+    byId('keys-jk').hidden = piano;
+    const select = byId('note');
+    for (let note = 24; note <= 108; note++) {
+      const option = document.createElement('option');
+      option.value = String(note);
+      option.textContent = noteName(note);
+      select.append(option);
+    }
+    select.addEventListener('change', () => {
+      state.note = select.value === '' ? null : Number(select.value);
+      if (state.playing) play(state.playing.index);
+    });
+  }
+
   // ---- Start ---------------------------------------------------------
 
   fillSummary();
@@ -831,6 +1219,8 @@
   setupFinding();
   arrange();
   watchWaves();
+  setupNotes();
   document.addEventListener('keydown', onKey);
+  document.addEventListener('keyup', onKeyUp);
   document.body.dataset.ready = 'true';
 })();

@@ -21,4 +21,4 @@ else
     npm install --no-audit --no-fund --loglevel=error >/dev/null
 fi
 node --check ../../report/report_page.js
-node --test report.test.mjs instruments.test.mjs layout.test.mjs
+node --test report.test.mjs instruments.test.mjs sampler.test.mjs layout.test.mjs

@@ -37,7 +37,8 @@ function instrument() {
   AudioBufferSourceNode.prototype.start = function (...args) {
     audio.started++;
     audio.rates.push(this.buffer.sampleRate);
-    audio.last = { loop: this.loop, loopStart: this.loopStart, loopEnd: this.loopEnd, seconds: this.buffer.duration };
+    audio.last = { loop: this.loop, loopStart: this.loopStart, loopEnd: this.loopEnd, seconds: this.buffer.duration,
+      speed: this.playbackRate.value };
     audio.active++;
     this.addEventListener('ended', () => { audio.active--; audio.ended++; });
     return start.apply(this, args);

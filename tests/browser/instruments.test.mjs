@@ -123,5 +123,10 @@ describe('ROM page decoder switch', () => {
     cli(['rip', path.join(work, 'demo.sfc'), '--out', spec]);
     const got = await download(page, '#rows tr:nth-child(3) a.wav');
     assert.ok(got.bytes.equals(fs.readFileSync(path.join(spec, '3.wav'))));
+    // A run's blocks as they are: no loop point, no header.
+    const blocks = path.join(work, 'blocks');
+    cli(['rip', path.join(work, 'demo.sfc'), '--format', 'brr', '--out', blocks]);
+    const brr = await download(page, '#rows tr:nth-child(3) a.brr');
+    assert.ok(brr.bytes.equals(fs.readFileSync(path.join(blocks, brr.name))), `${brr.name} differs`);
   });
 });
