@@ -150,11 +150,25 @@ void CheckDirectory(const SampleSet& set, const Bytes& file) {
         uint32_t at = directory.address + 4 * entry.index;
         FUZZ_CHECK(at + 4 <= kAramBytes);
         FUZZ_CHECK(entry.start == GetLe16(aram + at) && entry.loopWord == GetLe16(aram + at + 2));
+        // Only unused slots lie between samples; past one (the index is
+        // then beyond k), an entry must name a block of its own chain in
+        // its loop word.
+        for (uint32_t i = k == 0 ? 0 : directory.samples[k - 1].index + 1; i < entry.index; ++i) {
+            uint16_t start = GetLe16(aram + directory.address + 4 * i);
+            FUZZ_CHECK(start == 0x0000 || start == 0xFFFF);
+        }
+        const bool afterUnused = entry.index != k;
+        if (afterUnused)
+            FUZZ_CHECK(OnChain(entry, entry.loopWord) || OnChain(entry, entry.start + entry.loopWord));
         FUZZ_CHECK(entry.start >= 0x200 && entry.start <= entry.end && entry.end + kBlockBytes <= kAramBytes);
         FUZZ_CHECK((entry.end - entry.start) % kBlockBytes == 0 && (aram[entry.end] & kEndFlag));
         for (uint32_t b = entry.start; b < entry.end; b += kBlockBytes) FUZZ_CHECK(!(aram[b] & kEndFlag));
         uint32_t chainEnd = entry.end + kBlockBytes;
         FUZZ_CHECK(chainEnd <= directory.address || entry.start >= at + 4);
+        for (size_t j = 0; j < k; ++j) {
+            const SpcSample& before = directory.samples[j];
+            FUZZ_CHECK(before.end + kBlockBytes <= at || before.start >= at + 4);
+        }
         bool loops = (aram[entry.end] & kLoopFlag) != 0;
         FUZZ_CHECK(loops == (entry.loop != LoopKind::None));
         if (entry.LoopKnown()) {
