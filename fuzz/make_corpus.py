@@ -144,12 +144,73 @@ def log_seeds():
     ops("formatted-cut", formatted(3000, 50, 1), formatted(1999, 0), formatted(2000, 1))
 
 
+def sample_set_seeds(demo):
+    # fuzz_sample_set byte 0: road and options; bits 4-5 the minimum span.
+    rom_road, skip_silent, loop_header, chip_or_short = 0x01, 0x02, 0x04, 0x08
+    min_zero, min_param, min_blocks, min_default = 0x00, 0x10, 0x20, 0x30
+
+    def spc(name, flags, dir_page, fill, *patches, parameter=0):
+        write("fuzz_sample_set", name, bytes([flags, parameter, dir_page, fill]) + b"".join(patches))
+
+    def patch(address, data):
+        """Patches of at most 255 bytes that put data at address."""
+        out = b""
+        for at in range(0, len(data), 255):
+            chunk = data[at:at + 255]
+            out += struct.pack("<HB", address + at, len(chunk)) + chunk
+        return out
+
+    def instrument(blocks, loop, data=0x35, header=0xB0):
+        flag = 0x02 if loop else 0x00
+        return run(blocks, header | flag, header | flag | 0x01, data)
+
+    def entries(*pairs):
+        return b"".join(struct.pack("<HH", start, loop) for start, loop in pairs)
+
+    # A directory at $0300 that the DIR register names: a looping sample
+    # (loop word as an address), one that stops, and the first again.
+    two = patch(0x0300, entries((0x0400, 0x0409), (0x0500, 0x0500), (0x0400, 0x0409)))
+    two += patch(0x0400, instrument(6, True)) + patch(0x0500, instrument(4, False, 0x00))
+    spc("dir-register", min_default, 0x03, 0x00, two)
+    spc("dir-register-brr-skip-silent", min_default | skip_silent | loop_header, 0x03, 0x00, two)
+    # Unused slot 0, a loop word as an offset, and a block of range 13 inside.
+    odd = patch(0x0300, entries((0x0000, 0x0000), (0x0400, 0x0012), (0xFFFF, 0xFFFF), (0x0600, 0x0600)))
+    odd += patch(0x0400, block(0xB2) + block(0xD2, 0x77) + instrument(2, True))
+    odd += patch(0x0600, instrument(3, True, 0x11))
+    spc("unused-slots-range-13", min_default, 0x03, 0x00, odd)
+    # DIR left at 0; the driver's code sets it to $12.
+    code = patch(0x0800, bytes([0x8F, 0x5D, 0xF2, 0x8F, 0x12, 0xF3]))
+    code += patch(0x1200, entries((0x2000, 0x2000))) + patch(0x2000, instrument(8, True))
+    spc("dir-from-code", min_default, 0x00, 0xFF, code)
+    # No directory: audio RAM searched like a ROM, with a short minimum.
+    spc("aram-scan", min_param, 0x00, 0xFE, patch(0x3000, run(10)) + patch(0x4000, run(3, 0x92, 0x93)),
+        parameter=18)
+    spc("aram-scan-every-end", min_zero, 0x00, 0x01)
+    # With no minimum a chain that never ends counts too; its last header
+    # lies in the final block of audio RAM, which is cut short.
+    spc("aram-scan-unended", min_zero, 0x00, 0x00)
+    spc("cut-short", chip_or_short, 0x03, 0x00, two)
+
+    def rom(name, flags, image, parameter=0):
+        write("fuzz_sample_set", name, bytes([flags, parameter]) + image)
+
+    image = filler(5) + WORKED + filler(3) + run(70, 0x80, 0x81, 0x00) + filler(2) + run(66, 0x92, 0x93, 0x5A)
+    rom("rom-spec", rom_road | min_blocks, image, parameter=2)
+    rom("rom-chip-skip-silent", rom_road | chip_or_short | skip_silent | min_default, image)
+    rom("rom-brr-loop-header", rom_road | loop_header | min_param, image, parameter=9)
+    rom("rom-table-full", rom_road | min_zero, bytes([0x01]) * (9 * 1290))
+    if demo:
+        for k, (start, end) in enumerate(qualifying_runs(demo, 568, 2)):
+            rom("demo-slice-%d" % k, rom_road | (chip_or_short if k else 0) | min_default, demo[start:end + 9])
+
+
 def main():
     demo_path = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "assets", "demo.sfc")
     demo = open(demo_path, "rb").read() if os.path.exists(demo_path) else None
     rip_seeds(demo)
     decoder_seeds(demo)
     log_seeds()
+    sample_set_seeds(demo)
 
 
 if __name__ == "__main__":

@@ -312,6 +312,29 @@ TEST_F(CliFilesTest, NothingFoundWritesNothing) {
     EXPECT_EQ(ReadWholeFile(work + "/all.wav"), before);
 }
 
+// A folder that cannot be made under a read-only parent: the OS reason,
+// and nothing written. Permission bits do not stop root, so the program
+// runs as an unprivileged user.
+TEST_F(CliFilesTest, AFolderUnderAReadOnlyParentFailsWithTheReason) {
+    Put("game.sfc", TwoRunRom());
+    fs::create_directory(work + "/ro");
+    fs::permissions(work + "/ro", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                      fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    if (geteuid() == 0) {  // the child writes its standard error beside work
+        for (const std::string& dir : {root, work}) EXPECT_EQ(chown(dir.c_str(), kNobodyId, kNobodyId), 0) << dir;
+    }
+    UnprivilegedRun run = RunUnprivileged([&]() -> std::string {
+        CliResult result = Run({"rip", "game.sfc", "--out", "ro/new/sub"});
+        if (result.status != 1) return "exit " + std::to_string(result.status) + ": " + result.err;
+        if (!Contains(result.err, "voxtrawl-cli: cannot create the folder 'ro/new/sub': Permission denied"))
+            return "message: " + result.err;
+        return "";
+    });
+    if (!run.ran) GTEST_SKIP() << run.failure;
+    EXPECT_EQ(run.failure, "");
+    EXPECT_TRUE(Entries(work + "/ro").empty());
+}
+
 TEST_F(CliFilesTest, NamesThatAreNotUtf8OrHoldControlCharacters) {
     std::string name = "\xff\xfe game.sfc";
     Put(name, TwoRunRom());

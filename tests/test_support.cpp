@@ -12,6 +12,10 @@
 #include "ui/about_help.h"
 #include "ui/log.h"
 
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 void AppTest::SetUp() {
     SetPlatform(&platform);
     SetAllocGate(nullptr);
@@ -131,4 +135,43 @@ Bytes ExpectedWav(unsigned first, unsigned count) {
         wav.insert(wav.end(), pcm, pcm + app.sampleBytes[i]);
     }
     return wav;
+}
+
+UnprivilegedRun RunUnprivileged(const std::function<std::string()>& check) {
+    UnprivilegedRun result;
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) {
+        result.failure = "no pipe to the child";
+        return result;
+    }
+    std::fflush(nullptr);
+    pid_t child = fork();
+    if (child == 0) {
+        close(pipeFds[0]);
+        // 'D' once the user is taken, then the check's text; 'N' when it cannot be.
+        bool dropped = geteuid() != 0 ||
+                       (setgroups(0, nullptr) == 0 && setgid(kNobodyId) == 0 && setuid(kNobodyId) == 0);
+        ssize_t ignored = write(pipeFds[1], dropped ? "D" : "N", 1);
+        if (dropped) {
+            std::string text = check();
+            ignored = write(pipeFds[1], text.data(), text.size());
+        }
+        (void)ignored;
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    std::string text;
+    char buffer[512];
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
+    close(pipeFds[0]);
+    int status = 0;
+    bool finished = child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status);
+    result.ran = !text.empty() && text[0] == 'D';
+    if (!result.ran)
+        result.failure = "cannot take the user nobody (" + std::to_string(kNobodyId) + ")";
+    else if (!finished)
+        result.failure = "the child did not finish; it said: " + text.substr(1);
+    else
+        result.failure = text.substr(1);
+    return result;
 }

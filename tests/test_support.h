@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -63,3 +64,15 @@ const std::vector<size_t>& AllocationRequests();
 // Fills the sample table as a scan of a ROM at romPath would, without one:
 // sample i holds bytes[i] bytes of a pattern that depends on i.
 void FakeRip(const std::string& romPath, const std::vector<uint32_t>& bytes);
+
+// Runs check in a forked child that is not root (the suite runs as root,
+// whom permission bits do not stop): the child takes the user and group
+// nobody first. The check returns "" when it held, else what went wrong.
+// The result says whether the child could run as such a user at all.
+struct UnprivilegedRun {
+    bool ran = false;
+    std::string failure;  // the check's text, or why the child could not run
+};
+UnprivilegedRun RunUnprivileged(const std::function<std::string()>& check);
+// The user and group that RunUnprivileged takes.
+constexpr unsigned kNobodyId = 65534;

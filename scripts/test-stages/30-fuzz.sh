@@ -8,8 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 build=build-fuzz
-seconds=${VOXTRAWL_FUZZ_SECONDS:-60}
-harnesses=(fuzz_rip fuzz_log fuzz_decoder)
+seconds=${VOXTRAWL_FUZZ_SECONDS:-45}
+harnesses=(fuzz_rip fuzz_log fuzz_decoder fuzz_sample_set)
 sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOXTRAWL_FUZZ=ON \
