@@ -163,7 +163,7 @@ bool TooLarge(uint64_t pcmBytes, const std::string& what) {
 bool AnyTooLarge(const SampleSet& set, const RipPlan& plan, const FileFormat& format) {
     if (format.format != SampleFormat::Wav) return false;
     for (const PlannedFile& file : plan.files)
-        if (TooLarge(set.PcmBytes(*file.sample) + (file.sample->spc.LoopKnown() ? kSmplChunkBytes : 0),
+        if (TooLarge(set.PcmBytes(*file.sample) + (set.WavLoops(*file.sample) ? kSmplChunkBytes : 0),
                      "sample " + file.name))
             return true;
     return false;

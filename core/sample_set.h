@@ -28,7 +28,13 @@ struct SetSample {
     uint32_t specBytes = 0;  // PCM bytes the scan stored for it
     int silent = -1;      // 1 all-zero PCM, 0 not, -1 unknown (not decoded)
     bool fromDirectory = false;
-    SpcSample spc{};      // when fromDirectory
+    // SPC: the directory entry. ROM: start (with hasAram) and, when named,
+    // end and loop, read from the transfer stream that uploads the run and
+    // the directory entry in it that names it; loop None otherwise.
+    SpcSample spc{};
+    bool hasAram = false;  // ROM: a transfer stream uploads it to spc.start
+    bool named = false;    // ROM: a directory entry in that stream names it
+    const char* loopUnknownReason = nullptr;  // ROM: readings of the image disagree
 
     uint32_t DataEnd() const { return dataStart + (blocks - 1) * kBlockBytes; }
     // Bytes from the first block to the loop point (0 when unknown).
@@ -51,6 +57,9 @@ struct SampleSet {
     // The sample's blocks, first through end block. An end block cut off by
     // the end of a ROM image reads as zeros past it.
     std::vector<uint8_t> Blocks(const SetSample& sample) const;
+    // Whether the sample's WAV carries its loop: the specified decoder's
+    // files stay as they always were.
+    bool WavLoops(const SetSample& sample) const { return decoder == DecoderKind::Chip && sample.spc.LoopKnown(); }
     // PCM bytes of a sample by the set's decoder.
     uint64_t PcmBytes(const SetSample& sample) const;
     // Decodes a sample by the set's decoder; false when it has no PCM (a
@@ -63,7 +72,8 @@ struct SampleSet {
 };
 
 // The set of a scanned ROM image (size bytes at image, which must outlive
-// the set). Decodes each stored run whose silence the scan did not note.
+// the set), with the audio RAM addresses and directory loops of its runs.
+// Decodes each stored run whose silence the scan did not note.
 void BuildRomSet(const std::string& path, const uint8_t* image, uint32_t size, const std::vector<ScannedRun>& runs,
                  DecoderKind decoder, SampleSet& set);
 

@@ -15,7 +15,7 @@ std::vector<uint8_t> WavImage(const SampleSet& set, const SetSample& sample, int
     std::vector<uint8_t> file(header, header + kWavHeaderSize);
     file.reserve(kWavHeaderSize + dataBytes + kSmplChunkBytes);
     AppendPcm(file, pcm.data(), pcm.size());
-    if (sample.fromDirectory && sample.spc.LoopKnown() && !pcm.empty()) {
+    if (set.WavLoops(sample) && !pcm.empty()) {
         uint8_t chunk[kSmplChunkBytes];
         BuildSmplChunk(chunk, rate, sample.spc.LoopStartSample(), static_cast<uint32_t>(pcm.size() - 1));
         GrowRiffSize(file.data(), kSmplChunkBytes);
