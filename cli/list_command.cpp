@@ -38,7 +38,7 @@ int RunList(const ListOptions& options) {
     BeginSession(platform, options.settings);
     SampleSet set;
     int status = OpenInput(platform, options.rom, options.samples, set);
-    int32_t rate = RateFor(set.isSpc, options.samples, options.settings.rate);
+    int32_t rate = RateFor(set, options.samples, options.settings.rate);
     // The rows read the sample table, so they are printed before it goes.
     if (status == kExitOk && options.json) PrintJson(options, set, rate);
     else if (status == kExitOk) PrintSetTable(set, rate);

@@ -13,8 +13,8 @@ namespace {
 
 const char kUsage[] =
     "Usage:\n"
-    "  voxtrawl-cli rip ROM... [--out DIR] [--clean] [--format wav|brr] [--skip-silent] [SETTINGS]\n"
-    "  voxtrawl-cli rip ROM --one-file FILE|- [SETTINGS]\n"
+    "  voxtrawl-cli rip INPUT... [--out DIR] [--clean] [--format wav|brr|sf2] [--skip-silent] [SETTINGS]\n"
+    "  voxtrawl-cli rip INPUT --one-file FILE|- [--format wav|sf2] [SETTINGS]\n"
     "  voxtrawl-cli list ROM [--json] [SETTINGS]\n"
     "  voxtrawl-cli report ROM [-o FILE.html] [SETTINGS]\n"
     "SETTINGS: [--rate HZ] [--min-run BYTES] [--decoder spec|chip] [--mapping lorom|hirom|exhirom|none]\n"
@@ -30,7 +30,7 @@ bool IsCommand(CLI::App& cli, const char* word) {
 
 int main(int argc, char** argv) {
     InstallInterruptCleanup();
-    CLI::App cli{"Finds BRR sound samples in SNES ROM images and saves them as WAVE files.", "voxtrawl-cli"};
+    CLI::App cli{"Finds BRR sound samples in SNES ROM images, SPC snapshots and .brr files and saves them as WAVE files or SoundFonts.", "voxtrawl-cli"};
     cli.set_version_flag("--version", "voxtrawl-cli " VOXTRAWL_VERSION);
     cli.require_subcommand(1);
     CommandAction action;

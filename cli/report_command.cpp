@@ -94,7 +94,7 @@ int RunReport(const ReportOptions& options) {
     int status = OpenInput(platform, options.rom, options.samples, set);
     Report report;
     report.romPath = NativeToUtf8(options.rom);
-    report.rate = RateFor(set.isSpc, options.samples, options.settings.rate);
+    report.rate = RateFor(set, options.samples, options.settings.rate);
     report.minRunBytes = options.settings.minRun;
     // A scan that finds nothing unloads the ROM: ask the file for its size.
     FileInfo info;

@@ -1,5 +1,6 @@
-// rip: load and scan each ROM, then save its samples as numbered WAVE
-// files (the "save each" command) or all into one file.
+// rip: open each input as a sample set, then save its samples as numbered
+// WAVE or BRR files (the "save each" command), all into one file, or as
+// one SoundFont; a .brr input's one sample is saved as NAME.wav beside it.
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -21,6 +22,7 @@
 #include "cli/standard_output.h"
 #include "core/file_system.h"
 #include "core/log_sink.h"
+#include "output/sample_soundfont.h"
 #include "output/sample_writer.h"
 #include "output/wav_header.h"
 #include "output/wav_loop.h"
@@ -43,15 +45,32 @@ struct RipOptions {
     SampleOptions samples;
 };
 
-// The folder each ROM's numbered files go to.
-std::vector<std::string> FoldersFor(const RipOptions& options) {
-    std::vector<std::string> folders;
-    for (const std::string& rom : options.roms) {
-        if (options.out.empty()) folders.push_back(RipFolderFor(rom));
-        else if (options.roms.size() == 1) folders.push_back(options.out);
-        else folders.push_back(RipFolderUnder(options.out, rom));
+// Where one input's rip goes: a folder of numbered files, or one file
+// named after the input (a SoundFont, the sample of a .brr file).
+struct Destination {
+    std::string path;
+    bool folder = true;
+};
+
+// NAME.ext for the input NAME.x, beside it or in --out.
+std::string NamedFileFor(const RipOptions& options, const std::string& input) {
+    SampleFormat format = options.samples.format;
+    fs::path name = PathFromNative(input).stem();
+    name += FormatExtension(format);
+    fs::path folder = options.out.empty() ? PathFromNative(input).parent_path() : PathFromNative(options.out);
+    return NativeFromPath(folder / name);
+}
+
+std::vector<Destination> DestinationsFor(const RipOptions& options) {
+    std::vector<Destination> destinations;
+    for (const std::string& input : options.roms) {
+        if (options.samples.format == SampleFormat::Sf2 || IsBrrFileName(input))
+            destinations.push_back({NamedFileFor(options, input), false});
+        else if (options.out.empty()) destinations.push_back({RipFolderFor(input), true});
+        else if (options.roms.size() == 1) destinations.push_back({options.out, true});
+        else destinations.push_back({RipFolderUnder(options.out, input), true});
     }
-    return folders;
+    return destinations;
 }
 
 // The folder as the file system will resolve it, for comparing.
@@ -62,17 +81,19 @@ fs::path Resolved(const std::string& folder) {
     return error ? fs::absolute(path).lexically_normal() : resolved;
 }
 
-// Two ROMs ripped into one folder would interleave their samples; names
-// the first pair that would, or returns false.
-bool SharedFolder(const RipOptions& options, const std::vector<std::string>& folders) {
-    for (size_t i = 0; i < folders.size(); ++i) {
-        for (size_t j = i + 1; j < folders.size(); ++j) {
-            if (Resolved(folders[i]) != Resolved(folders[j])) continue;
+// Two inputs ripped into one folder would interleave their samples, and
+// two written to one file would leave only the last; names the first pair
+// that would, or returns false.
+bool SharedDestination(const RipOptions& options, const std::vector<Destination>& destinations) {
+    for (size_t i = 0; i < destinations.size(); ++i) {
+        for (size_t j = i + 1; j < destinations.size(); ++j) {
+            if (Resolved(destinations[i].path) != Resolved(destinations[j].path)) continue;
+            bool folder = destinations[i].folder && destinations[j].folder;
             std::fprintf(stderr,
-                         "voxtrawl-cli: %s and %s would both be ripped into the folder %s; rip them one at a "
-                         "time with --out.\n",
+                         "voxtrawl-cli: %s and %s would both be %s %s; rip them one at a time with --out.\n",
                          Quoted(options.roms[i]).c_str(), Quoted(options.roms[j]).c_str(),
-                         Quoted(folders[i]).c_str());
+                         folder ? "ripped into the folder" : "written to the file",
+                         Quoted(destinations[i].path).c_str());
             return true;
         }
     }
@@ -163,7 +184,7 @@ bool TooLarge(uint64_t pcmBytes, const std::string& what) {
 bool AnyTooLarge(const SampleSet& set, const RipPlan& plan, const FileFormat& format) {
     if (format.format != SampleFormat::Wav) return false;
     for (const PlannedFile& file : plan.files)
-        if (TooLarge(set.PcmBytes(*file.sample) + (set.WavLoops(*file.sample) ? kSmplChunkBytes : 0),
+        if (TooLarge(set.PcmBytes(*file.sample) + (HasSmplChunk(*file.sample) ? kSmplChunkBytes : 0),
                      "sample " + file.name))
             return true;
     return false;
@@ -256,12 +277,15 @@ int SaveOneFile(const RipOptions& options, const SampleSet& set, const RipPlan& 
 }
 
 // Every planned sample as a file of its own in the folder; the exit code.
+// A folder of numbered files is cleaned and checked for an earlier rip's
+// files; a folder that a named file goes to is the user's own.
 int SaveFolder(const RipOptions& options, const SampleSet& set, const RipPlan& plan, const std::string& folder,
-               int32_t rate) {
+               int32_t rate, bool numbered) {
     FileFormat format = FileFormatOf(options.samples);
     std::vector<std::string> targets;
     for (const PlannedFile& file : plan.files) targets.push_back(InFolder(folder, file.name));
-    std::vector<std::string> earlier = options.clean ? SampleFilesIn(folder) : std::vector<std::string>();
+    std::vector<std::string> earlier =
+        options.clean && numbered ? SampleFilesIn(folder) : std::vector<std::string>();
     std::vector<std::string> touched = targets;
     for (const std::string& name : earlier) touched.push_back(InFolder(folder, name));
     if (OverwritesInput(options, touched)) return kExitUsage;
@@ -269,7 +293,7 @@ int SaveFolder(const RipOptions& options, const SampleSet& set, const RipPlan& p
     if (!CreateFolder(folder)) return kExitFailed;
     if (!CleanFolder(folder, earlier)) return kExitFailed;
     WriteOutcome outcome = WriteFolder(set, plan, format, folder, rate);
-    NoteStaleFiles(folder, plan, options.clean);
+    if (numbered) NoteStaleFiles(folder, plan, options.clean);
     if (outcome.Ok()) return kExitOk;
     FlushOut();
     std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s\n", Quoted(outcome.failedPath).c_str(),
@@ -277,23 +301,77 @@ int SaveFolder(const RipOptions& options, const SampleSet& set, const RipPlan& p
     return kExitFailed;
 }
 
+// All samples as one SoundFont, at a name the user gave (which may be a
+// device or standard output) or named after the input; the exit code.
+int SaveSoundFont(const RipOptions& options, const SampleSet& set, const RipPlan& plan, const std::string& path,
+                  int32_t rate, bool userNamed) {
+    bool toOut = path == kStandardOutputPath;
+    std::string shown = toOut ? "standard output" : Quoted(path);
+    if (plan.files.empty()) {
+        std::fprintf(stderr, "voxtrawl-cli: no samples from %s, so nothing was written to %s.\n",
+                     Quoted(set.path).c_str(), shown.c_str());
+        return kExitOk;
+    }
+    if (!userNamed && OverwritesInput(options, {path})) return kExitUsage;
+    if (!userNamed && TakenByOther({path})) return kExitFailed;
+    std::string bankName = NativeToUtf8(NativeFromPath(PathFromNative(set.path).filename()));
+    SoundFontError refused = CheckSoundFont(SoundFontSamplesOf(set, PlannedSamples(plan), rate), bankName);
+    if (refused != SoundFontError::None) {
+        std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s; nothing was written.\n", shown.c_str(),
+                     DescribeSoundFontError(refused));
+        return kExitFailed;
+    }
+    if (!userNamed && !options.out.empty() && !CreateFolder(options.out)) return kExitFailed;
+    OutputFile file;
+    int error = 0;
+    if (toOut) {
+        PrepareOutForWav();
+        file.stream = stdout;
+        error = WriteSoundFontFile(set, plan, rate, bankName, file);
+        if (!error) error = FinishOut();
+    } else if (!(error = OpenOutput(path, file, userNamed))) {
+        error = WriteSoundFontFile(set, plan, rate, bankName, file);
+        if (error) AbandonOutput(file);
+        else error = FinishOutput(file);
+        if (error) LogPrint("\r\nCan't write file %s.", path.c_str());
+        else LogPrint("\r\nSaved %s with %d samples at frequency %d.", path.c_str(),
+                      static_cast<int>(plan.files.size()), static_cast<int>(rate));
+    }
+    if (!error) return kExitOk;
+    FlushOut();
+    std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s\n", toOut ? "to standard output" : shown.c_str(),
+                 error == kNotAFile ? "not a regular file" : std::strerror(error));
+    return kExitFailed;
+}
+
+// The folder a named file goes to, for writing it as a folder's only file.
+std::string FolderOf(const std::string& path) {
+    fs::path parent = PathFromNative(path).parent_path();
+    return parent.empty() ? "." : NativeFromPath(parent);
+}
+
 // One input: open it as a sample set, name what it writes, write it whole.
-int RipOne(CliPlatform& platform, const RipOptions& options, const std::string& rom, const std::string& folder) {
+int RipOne(CliPlatform& platform, const RipOptions& options, const std::string& rom, const Destination& destination) {
     SampleSet set;
     int status = OpenInput(platform, rom, options.samples, set);
     if (status != kExitOk) return status;
-    int32_t rate = RateFor(set.isSpc, options.samples, options.settings.rate);
+    int32_t rate = RateFor(set, options.samples, options.settings.rate);
     RipPlan plan = PlanFiles(set, FileFormatOf(options.samples));
+    bool soundFont = options.samples.format == SampleFormat::Sf2;
     int saved = kExitOk;
-    if (!options.oneFile.empty()) saved = SaveOneFile(options, set, plan, rate);
+    if (!options.oneFile.empty())
+        saved = soundFont ? SaveSoundFont(options, set, plan, options.oneFile, rate, true)
+                          : SaveOneFile(options, set, plan, rate);
+    else if (soundFont) saved = SaveSoundFont(options, set, plan, destination.path, rate, false);
+    else if (!destination.folder) saved = SaveFolder(options, set, plan, FolderOf(destination.path), rate, false);
     // Nothing found: nothing to write, and no folder made for it.
-    else if (!set.samples.empty()) saved = SaveFolder(options, set, plan, folder, rate);
+    else if (!set.samples.empty()) saved = SaveFolder(options, set, plan, destination.path, rate, true);
     return saved != kExitOk ? saved : set.memoryDropped ? kExitFailed : kExitOk;
 }
 
 int RunRip(const RipOptions& options) {
-    std::vector<std::string> folders = FoldersFor(options);
-    if (options.oneFile.empty() && SharedFolder(options, folders)) return kExitUsage;
+    std::vector<Destination> destinations = DestinationsFor(options);
+    if (options.oneFile.empty() && SharedDestination(options, destinations)) return kExitUsage;
     if (!options.oneFile.empty() && options.oneFile != kStandardOutputPath &&
         OverwritesInput(options, {options.oneFile}))
         return kExitUsage;
@@ -302,7 +380,7 @@ int RunRip(const RipOptions& options) {
     BeginSession(platform, options.settings);
     int status = kExitOk;
     for (size_t i = 0; i < options.roms.size(); ++i) {
-        int ripped = RipOne(platform, options, options.roms[i], folders[i]);
+        int ripped = RipOne(platform, options, options.roms[i], destinations[i]);
         // One input that fails does not stop the others; a usage error
         // (a ROM-only option on an SPC, an output over an input) outranks a failure.
         if (ripped != kExitOk && status != kExitUsage) status = ripped;
@@ -337,9 +415,9 @@ void AddRipCommand(CLI::App& cli, CommandAction& action) {
     AddRipFormatOptions(*rip, options->samples);
     rip->callback([options, rip, &action]() {
         NoteGivenOptions(*rip, options->samples);
-        if (options->samples.brrFormat && !options->oneFile.empty())
+        if (options->samples.format == SampleFormat::Brr && !options->oneFile.empty())
             throw CLI::ValidationError("--format brr", "writes one file per sample; it cannot go with --one-file");
-        if (options->samples.brrLoopHeader && !options->samples.brrFormat)
+        if (options->samples.brrLoopHeader && options->samples.format != SampleFormat::Brr)
             throw CLI::ValidationError("--brr-loop-header", "needs --format brr");
         if (!options->oneFile.empty() && options->roms.size() != 1)
             throw CLI::ValidationError("--one-file", "takes exactly one ROM");

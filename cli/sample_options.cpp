@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <utility>
 
 #include "cli/paths.h"
 #include "cli/standard_output.h"
@@ -58,6 +59,44 @@ CLI::Validator OneOfNames(const std::map<std::string, T>& names) {
         list);
 }
 
+// --decoder spec and --mapping on an input that is not a ROM: says so.
+bool RefuseRomOnly(const std::string& path, const SampleOptions& options, const char* what) {
+    const char* romOnly = options.decoderGiven && options.decoder == DecoderKind::Spec ? "--decoder spec"
+                          : options.mappingGiven                                        ? "--mapping"
+                                                                                        : nullptr;
+    if (!romOnly) return false;
+    std::fprintf(stderr, "voxtrawl-cli: %s is %s; %s applies to ROMs only.\n", Quoted(path).c_str(), what, romOnly);
+    return true;
+}
+
+// A .brr instrument file: one sample, or a refusal naming its size.
+int OpenBrrFile(const std::string& path, const SampleOptions& options, SampleSet& set) {
+    if (RefuseRomOnly(path, options, "a BRR file, whose sample is decoded by the chip decoder")) return kExitUsage;
+    std::vector<uint8_t> bytes;
+    std::string reason;
+    if (!ReadWhole(path, bytes, reason)) {
+        FlushOut();
+        std::fprintf(stderr, "voxtrawl-cli: cannot read %s: %s\n", Quoted(path).c_str(), reason.c_str());
+        return kExitFailed;
+    }
+    BrrFile parsed = ReadBrrSet(path, std::move(bytes), set);
+    if (!parsed.Ok()) {
+        FlushOut();
+        std::fprintf(stderr, "voxtrawl-cli: cannot read %s: it %s.\n", Quoted(path).c_str(),
+                     DescribeBrrFileError(parsed).c_str());
+        return kExitFailed;
+    }
+    std::string shown = ShownText(path);
+    LogPrint("\r\nBRR %s: %u blocks%s.", shown.c_str(), static_cast<unsigned>(parsed.blocks),
+             parsed.layout == BrrFileLayout::LoopHeader ? " after a loop offset" : "");
+    if (parsed.ignoredBlocks > 0)
+        LogPrint("\r\nBRR %s: the %u blocks after the end block are ignored.", shown.c_str(),
+                 static_cast<unsigned>(parsed.ignoredBlocks));
+    if (parsed.loop == BrrFileLoop::Unknown)
+        LogPrint("\r\nBRR %s: loop point unknown: %s.", shown.c_str(), DescribeBrrLoopUnknown(parsed).c_str());
+    return kExitOk;
+}
+
 }  // namespace
 
 void AddSampleOptions(CLI::App& command, SampleOptions& options) {
@@ -78,8 +117,12 @@ void AddSampleOptions(CLI::App& command, SampleOptions& options) {
 }
 
 void AddRipFormatOptions(CLI::App& command, SampleOptions& options) {
-    std::map<std::string, bool> formats{{"wav", false}, {"brr", true}};
-    command.add_option("--format", options.brrFormat, "wav (decoded PCM) or brr (the raw blocks)")
+    std::map<std::string, SampleFormat> formats{
+        {"wav", SampleFormat::Wav}, {"brr", SampleFormat::Brr}, {"sf2", SampleFormat::Sf2}};
+    command
+        .add_option("--format", options.format,
+                    "wav (decoded PCM, a file per sample), brr (the raw blocks, a file per sample) or sf2 (one "
+                    "SoundFont per input, NAME.sf2)")
         ->transform(OneOfNames(formats));
     command.add_flag("--brr-loop-header", options.brrLoopHeader,
                      "With --format brr: start each file with its 2-byte loop offset (0 when it does not loop)");
@@ -93,19 +136,20 @@ void NoteGivenOptions(const CLI::App& command, SampleOptions& options) {
     options.mappingGiven = command.count("--mapping") > 0;
 }
 
-int32_t RateFor(bool isSpc, const SampleOptions& options, int32_t rate) {
-    return isSpc && !options.rateGiven ? kChipRate : rate;
+int32_t RateFor(const SampleSet& set, const SampleOptions& options, int32_t rate) {
+    return !set.IsRom() && !options.rateGiven ? kChipRate : rate;
 }
 
 FileFormat FileFormatOf(const SampleOptions& options) {
     FileFormat format;
-    format.format = options.brrFormat ? SampleFormat::Brr : SampleFormat::Wav;
+    format.format = options.format;
     format.brrLoopHeader = options.brrLoopHeader;
     format.skipSilent = options.skipSilent;
     return format;
 }
 
 int OpenInput(CliPlatform& platform, const std::string& path, const SampleOptions& options, SampleSet& set) {
+    if (IsBrrFileName(path)) return OpenBrrFile(path, options, set);
     FileInfo info;
     // A pipe or FIFO is read to its end whatever its size says; a regular
     // file is only peeked at, so that a ROM is not read twice.
@@ -133,16 +177,9 @@ int OpenInput(CliPlatform& platform, const std::string& path, const SampleOption
         ReportNotStored(runs);  // set.memoryDropped carries it on
         return kExitOk;
     }
-    const char* romOnly = options.decoderGiven && options.decoder == DecoderKind::Spec ? "--decoder spec"
-                          : options.mappingGiven                                        ? "--mapping"
-                                                                                        : nullptr;
-    if (romOnly) {
-        std::fprintf(stderr,
-                     "voxtrawl-cli: %s is an SPC snapshot, whose samples are decoded by the chip decoder at their "
-                     "audio RAM addresses; %s applies to ROMs only.\n",
-                     Quoted(path).c_str(), romOnly);
+    if (RefuseRomOnly(path, options,
+                      "an SPC snapshot, whose samples are decoded by the chip decoder at their audio RAM addresses"))
         return kExitUsage;
-    }
     if (!stream && !ReadWhole(path, bytes, reason)) {
         FlushOut();
         std::fprintf(stderr, "voxtrawl-cli: cannot read %s: %s\n", Quoted(path).c_str(), reason.c_str());

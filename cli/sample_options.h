@@ -22,7 +22,7 @@ struct SampleOptions {
     // Forced mapping; unset means detect.
     bool mappingGiven = false;
     RomMapping mapping = RomMapping::None;
-    bool brrFormat = false;
+    SampleFormat format = SampleFormat::Wav;
     bool brrLoopHeader = false;
     bool skipSilent = false;
 };
@@ -34,12 +34,13 @@ void AddRipFormatOptions(CLI::App& command, SampleOptions& options);
 // Records which options were given; call from the subcommand's callback.
 void NoteGivenOptions(const CLI::App& command, SampleOptions& options);
 
-// The rate an input is written at: an SPC plays at the chip's 32000 Hz
-// unless --rate says otherwise.
-int32_t RateFor(bool isSpc, const SampleOptions& options, int32_t rate);
+// The rate a set is written at: an SPC or a BRR file plays at the chip's
+// 32000 Hz unless --rate says otherwise.
+int32_t RateFor(const SampleSet& set, const SampleOptions& options, int32_t rate);
 
 // Opens one input for list, rip or report: an SPC snapshot is read with
-// its directory, anything else is loaded and scanned as a ROM (and stays
+// its directory, a *.brr file as one sample, anything else is loaded and
+// scanned as a ROM (and stays
 // loaded until EndSession). Returns kExitOk, or the exit code after saying
 // why on stderr.
 // A ROM's decoded samples are let go as the scan stores them (after noting

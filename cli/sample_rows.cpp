@@ -1,5 +1,6 @@
 #include "cli/sample_rows.h"
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -13,12 +14,12 @@ std::string Hex(uint32_t offset, int digits) {
 
 OrderedJson SnesAddressJson(const SampleSet& set, uint32_t dataOffset) {
     uint32_t bus = 0;
-    if (set.isSpc || !SnesAddress(set.layout, dataOffset, bus)) return nullptr;
+    if (!set.IsRom() || !SnesAddress(set.layout, dataOffset, bus)) return nullptr;
     return FormatSnesAddress(bus);
 }
 
 OrderedJson MappingJson(const SampleSet& set) {
-    if (set.isSpc || set.layout.mapping == RomMapping::None) return nullptr;
+    if (!set.IsRom() || set.layout.mapping == RomMapping::None) return nullptr;
     return MappingName(set.layout.mapping);
 }
 
@@ -77,10 +78,34 @@ void PrintRomAram(const SetSample& sample) {
 }
 
 bool AnyRomAram(const SampleSet& set) {
-    if (set.isSpc) return false;
+    if (!set.IsRom()) return false;
     for (const SetSample& sample : set.samples)
         if (sample.hasAram || sample.named || sample.loopUnknownReason) return true;
     return false;
+}
+
+OrderedJson TuningJson(const SampleSet& set, const SetSample& sample, int32_t rate) {
+    Tuning tuning;
+    if (!set.LoopTuning(sample, rate, tuning)) return nullptr;
+    // Rounded as a listing shows them: hundredths of a hertz and of a cent.
+    auto hundredths = [](double value) { return std::round(value * 100.0) / 100.0; };
+    return {{"hz", hundredths(tuning.hz)}, {"note", tuning.note}, {"cents", hundredths(tuning.cents)}};
+}
+
+// The passes of a loop the chip repeats; "64!" when none repeated.
+std::string PassesText(const SetSample& sample) {
+    if (!sample.chipLoop) return "-";
+    return std::to_string(sample.loopPlan.passes) + (sample.loopPlan.stable ? "" : "!");
+}
+
+std::string NoteText(const SampleSet& set, const SetSample& sample, int32_t rate) {
+    static const char* kNames[] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+    Tuning tuning;
+    if (!set.LoopTuning(sample, rate, tuning)) return "-";
+    char text[24];
+    int octave = (tuning.note >= 0 ? tuning.note / 12 : (tuning.note - 11) / 12) - 1;
+    std::snprintf(text, sizeof text, "%s%d%+.0f", kNames[((tuning.note % 12) + 12) % 12], octave, tuning.cents);
+    return text;
 }
 
 }  // namespace
@@ -88,7 +113,7 @@ bool AnyRomAram(const SampleSet& set) {
 void AddSetFields(const SampleSet& set, OrderedJson& listing) {
     listing["decoder"] = DecoderName(set.decoder);
     listing["mapping"] = MappingJson(set);
-    listing["copierHeader"] = set.isSpc ? 0 : set.layout.copierHeader;
+    listing["copierHeader"] = set.IsRom() ? set.layout.copierHeader : 0;
     if (set.isSpc) {
         bool found = set.directory.source != DirectorySource::Scan;
         listing["directory"] = found ? OrderedJson(set.directory.address) : OrderedJson(nullptr);
@@ -97,7 +122,7 @@ void AddSetFields(const SampleSet& set, OrderedJson& listing) {
 }
 
 OrderedJson SampleJson(const SampleSet& set, const SetSample& sample, int32_t rate) {
-    bool hasPcm = set.isSpc || sample.stored;
+    bool hasPcm = !set.IsRom() || sample.stored;
     OrderedJson row = {{"number", sample.number},
                        {"start", sample.dataStart + set.fileBias},
                        {"end", sample.DataEnd() + set.fileBias},
@@ -108,10 +133,15 @@ OrderedJson SampleJson(const SampleSet& set, const SetSample& sample, int32_t ra
                        {"loop", sample.loop},
                        {"silent", sample.silent < 0 ? OrderedJson(nullptr) : OrderedJson(sample.silent == 1)},
                        {"snesStart", SnesAddressJson(set, sample.dataStart)},
-                       {"snesEnd", SnesAddressJson(set, sample.DataEnd())}};
-    if (!set.isSpc) {
+                       {"snesEnd", SnesAddressJson(set, sample.DataEnd())},
+                       {"peak", sample.silent < 0 ? OrderedJson(nullptr) : OrderedJson(sample.peak)},
+                       {"padding", sample.padding},
+                       {"loopPasses", sample.chipLoop ? OrderedJson(sample.loopPlan.passes) : OrderedJson(nullptr)},
+                       {"loopStable", sample.chipLoop ? OrderedJson(sample.loopPlan.stable) : OrderedJson(nullptr)},
+                       {"tuning", TuningJson(set, sample, rate)}};
+    if (set.IsRom()) {
         // The file rip saves the run as, or why it was not kept.
-        row["file"] = sample.stored ? OrderedJson(std::to_string(sample.slot + 1) + ".wav") : OrderedJson(nullptr);
+        row["file"] = sample.stored ? OrderedJson(set.BaseName(sample) + ".wav") : OrderedJson(nullptr);
         row["notStored"] = sample.notStored ? OrderedJson(sample.notStored) : OrderedJson(nullptr);
         AddRomAramFields(sample, row);
     } else {
@@ -140,6 +170,11 @@ OrderedJson SampleJson(const SampleSet& set, const SetSample& sample, int32_t ra
 
 std::string SetHeadline(const SampleSet& set) {
     std::string decoder = DecoderName(set.decoder);
+    if (set.isBrr) {
+        const SetSample& sample = set.samples.front();
+        return std::string("BRR file, ") + (sample.dataStart > 0 ? "loop offset first" : "raw blocks") +
+               (sample.loopKnown ? ", loops" : sample.loop ? ", loop point unknown" : ", no loop") + ", decoder chip";
+    }
     if (!set.isSpc) {
         std::string mapping = set.layout.mapping == RomMapping::None ? "no SNES mapping detected"
                                                                      : std::string("mapping ") + MappingName(set.layout.mapping);
@@ -159,18 +194,21 @@ void PrintSetTable(const SampleSet& set, int32_t rate) {
     std::printf("# %s\n", SetHeadline(set).c_str());
     bool directory = set.isSpc && set.directory.source != DirectorySource::Scan;
     bool aram = AnyRomAram(set);
-    std::printf("%5s  %-8s  %-8s  %6s  %9s  %8s  %4s  %6s", "#", "start", "end", "blocks", "PCM bytes", "seconds",
-                "loop", "silent");
+    std::printf("%5s  %-8s  %-8s  %6s  %9s  %8s  %4s  %6s  %5s  %4s  %6s  %-7s", "#", "start", "end", "blocks",
+                "PCM bytes", "seconds", "loop", "silent", "peak", "pad%", "passes", "note");
     if (directory) std::printf("  %3s  %-6s  %-6s  %-6s  %9s  %6s\n", "idx", "aram", "loop", "end", "loop from", "same");
     else if (aram) std::printf("  %-9s  %-9s  %-6s  %-6s  %-6s  %9s\n", "SNES start", "SNES end", "aram", "loop", "end", "loop from");
     else std::printf("  %-9s  %-9s\n", "SNES start", "SNES end");
     for (const SetSample& sample : set.samples) {
-        bool hasPcm = set.isSpc || sample.stored;
+        bool hasPcm = !set.IsRom() || sample.stored;
         std::string bytes = hasPcm ? std::to_string(set.PcmBytes(sample)) : "-";
-        std::printf("%5u  %-8s  %-8s  %6u  %9s  %8.3f  %4s  %6s", static_cast<unsigned>(sample.number),
-                    Hex(sample.dataStart + set.fileBias, 6).c_str(), Hex(sample.DataEnd() + set.fileBias, 6).c_str(),
-                    static_cast<unsigned>(sample.blocks), bytes.c_str(), Seconds(set, sample, rate),
-                    sample.loop ? "yes" : "no", SilentText(sample).c_str());
+        std::string peak = sample.silent < 0 ? "-" : std::to_string(sample.peak);
+        std::printf("%5u  %-8s  %-8s  %6u  %9s  %8.3f  %4s  %6s  %5s  %4.0f  %6s  %-7s",
+                    static_cast<unsigned>(sample.number), Hex(sample.dataStart + set.fileBias, 6).c_str(),
+                    Hex(sample.DataEnd() + set.fileBias, 6).c_str(), static_cast<unsigned>(sample.blocks),
+                    bytes.c_str(), Seconds(set, sample, rate), sample.loop ? "yes" : "no", SilentText(sample).c_str(),
+                    peak.c_str(), sample.padding * 100.0, PassesText(sample).c_str(),
+                    NoteText(set, sample, rate).c_str());
         if (directory) {
             const SpcSample& spc = sample.spc;
             std::string loop = LoopText(spc, sample.loop);
@@ -187,4 +225,10 @@ void PrintSetTable(const SampleSet& set, int32_t rate) {
             std::printf("\n");
         }
     }
+    bool unstable = false;
+    for (const SetSample& sample : set.samples) unstable = unstable || (sample.chipLoop && !sample.loopPlan.stable);
+    if (unstable)
+        std::printf("# passes ending in !: the loop did not repeat within %u passes, so it is not stable; the last "
+                    "pass is looped\n",
+                    static_cast<unsigned>(kMaxLoopPasses));
 }

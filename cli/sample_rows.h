@@ -14,10 +14,11 @@ using OrderedJson = nlohmann::ordered_json;
 void AddSetFields(const SampleSet& set, OrderedJson& listing);
 
 // One sample: number, start, end, blocks, stored, bytes, seconds, loop,
-// silent, snesStart, snesEnd; for directory entries index, aramStart,
+// silent, snesStart, snesEnd, peak, padding, loopPasses, loopStable,
+// tuning, file, notStored; for directory entries index, aramStart,
 // aramLoop, aramEnd, loopStartSample, loopIsOffset, sameAs; for ROM runs
-// file, notStored, aramStart, aramLoop, aramEnd, loopStartSample,
-// loopIsOffset, loopSource and loopUnknownReason.
+// aramStart, aramLoop, aramEnd, loopStartSample, loopIsOffset, loopSource
+// and loopUnknownReason.
 OrderedJson SampleJson(const SampleSet& set, const SetSample& sample, int32_t rate);
 
 // The listing's first line: what the input is and how it is read.

@@ -2,21 +2,59 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "core/app_state.h"
 #include "core/brr_chip_decoder.h"
 #include "core/brr_decoder.h"
+#include "core/sample_stats.h"
 #include "core/scanner.h"
 #include "core/stream_loops.h"
 
 namespace {
 
-bool IsSilentPcm(const std::vector<int16_t>& pcm) { return IsSilent(pcm.data(), pcm.size()); }
+// The rate tunings are found at; a tuning at another rate scales with it.
+constexpr double kTuningRate = 32000;
 
-void MarkSilent(SampleSet& set) {
+// Plans how the chip repeats a known loop, before any PCM is decoded, so
+// that every size reported and written is the rendering's.
+void PlanLoop(const SampleSet& set, SetSample& sample) {
+    sample.chipLoop = set.decoder == DecoderKind::Chip && sample.loopKnown && sample.loopBlock < sample.blocks;
+    if (!sample.chipLoop) return;
+    std::vector<uint8_t> blocks = set.Blocks(sample);
+    sample.loopPlan = PlanChipLoop(blocks.data(), sample.blocks, sample.loopBlock);
+}
+
+// Decodes each sample once, one at a time, for its silence, peak and the
+// tuning of a stable loop.
+void MeasureSamples(SampleSet& set) {
     std::vector<int16_t> pcm;
-    for (SetSample& sample : set.samples)
-        if (sample.silent < 0 && set.Decode(sample, pcm)) sample.silent = IsSilentPcm(pcm) ? 1 : 0;
+    for (SetSample& sample : set.samples) {
+        std::vector<uint8_t> blocks = set.Blocks(sample);
+        sample.padding = PaddingShare(blocks.data(), sample.blocks);
+        PlanLoop(set, sample);
+        if (!set.Decode(sample, pcm)) continue;
+        sample.peak = PcmPeak(pcm.data(), pcm.size());
+        sample.silent = sample.peak == 0 ? 1 : 0;
+        const LoopPlan& plan = sample.loopPlan;
+        Tuning tuning;
+        if (sample.chipLoop && plan.stable &&
+            EstimateLoopTuning(pcm.data() + plan.LoopStartSample(), static_cast<uint32_t>(plan.LoopSamples()),
+                               kTuningRate, tuning))
+            sample.tonePeriods = tuning.periods;
+    }
+}
+
+// The name after the last folder separator, without its extension.
+std::string FileStem(const std::string& path) {
+#ifdef _WIN32
+    size_t slash = path.find_last_of("\\/");
+#else
+    size_t slash = path.find_last_of('/');
+#endif
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    size_t dot = name.find_last_of('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
 // No directory: the audio RAM is searched like a ROM image and each run
@@ -55,21 +93,20 @@ void AddStreamLoops(const uint8_t* image, uint32_t size, SampleSet& set) {
         sample.spc.loopAddress = run.aramLoop;
         sample.spc.loopWord = static_cast<uint16_t>(run.loopIsOffset ? run.aramLoop - run.aramStart : run.aramLoop);
         sample.spc.sameAs = -1;
+        sample.loopKnown = sample.spc.LoopKnown();
+        if (sample.loopKnown) sample.loopBlock = (run.aramLoop - run.aramStart) / kBlockBytes;
     }
 }
 
 }  // namespace
 
-uint32_t SetSample::LoopOffsetBytes() const {
-    if (!spc.LoopKnown()) return 0;
-    return spc.loopAddress - spc.start;
-}
-
 // The decoder is chosen here and nowhere else: every size and every PCM
 // the front ends and savers see comes through PcmBytes and Decode.
 uint64_t SampleSet::PcmBytes(const SetSample& sample) const {
     switch (decoder) {
-    case DecoderKind::Chip: return uint64_t{sample.blocks} * kSamplesPerBlock * 2;
+    case DecoderKind::Chip:
+        if (sample.chipLoop) return sample.loopPlan.TotalSamples() * 2;
+        return uint64_t{sample.blocks} * kSamplesPerBlock * 2;
     case DecoderKind::Spec: return sample.stored ? sample.specBytes : 0;
     }
     return 0;
@@ -78,8 +115,12 @@ uint64_t SampleSet::PcmBytes(const SetSample& sample) const {
 bool SampleSet::Decode(const SetSample& sample, std::vector<int16_t>& pcm) const {
     switch (decoder) {
     case DecoderKind::Chip: {
-        pcm.resize(static_cast<size_t>(sample.blocks) * kSamplesPerBlock);
         std::vector<uint8_t> blocks = Blocks(sample);
+        if (sample.chipLoop) {
+            pcm = RenderChipLoop(blocks.data(), sample.blocks, sample.loopBlock, sample.loopPlan);
+            return true;
+        }
+        pcm.resize(static_cast<size_t>(sample.blocks) * kSamplesPerBlock);
         DecodeBrrChip(blocks.data(), sample.blocks, pcm.data());
         return true;
     }
@@ -99,7 +140,16 @@ std::vector<uint8_t> SampleSet::Blocks(const SetSample& sample) const {
     return blocks;
 }
 
+bool SampleSet::LoopTuning(const SetSample& sample, double rate, Tuning& tuning) const {
+    if (sample.tonePeriods == 0) return false;
+    uint32_t periods = sample.tonePeriods;
+    tuning = TuningOfHz(rate * periods / static_cast<double>(sample.loopPlan.LoopSamples()));
+    tuning.periods = periods;
+    return true;
+}
+
 std::string SampleSet::BaseName(const SetSample& sample) const {
+    if (isBrr) return FileStem(path);
     // ROM files are numbered by table slot, as the ripper saves them.
     if (!sample.fromDirectory) return std::to_string(isSpc ? sample.number : sample.slot + 1);
     char name[8];
@@ -135,7 +185,7 @@ void BuildRomSet(const std::string& path, const uint8_t* image, uint32_t size, c
         set.samples.push_back(sample);
     }
     if (image) AddStreamLoops(image, size, set);
-    MarkSilent(set);
+    MeasureSamples(set);
 }
 
 SpcReading ReadSpcSet(const std::string& path, const std::vector<uint8_t>& file, uint32_t minRun, SampleSet& set) {
@@ -163,9 +213,40 @@ SpcReading ReadSpcSet(const std::string& path, const std::vector<uint8_t>& file,
             sample.loop = entry.loop != LoopKind::None;
             sample.fromDirectory = true;
             sample.spc = entry;
+            sample.loopKnown = entry.LoopKnown();
+            if (sample.loopKnown) sample.loopBlock = (entry.loopAddress - entry.start) / kBlockBytes;
             set.samples.push_back(sample);
         }
     }
-    MarkSilent(set);
+    MeasureSamples(set);
     return reading;
+}
+
+bool IsBrrFileName(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string extension = path.substr(path.size() - 4);
+    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return extension == ".brr";
+}
+
+BrrFile ReadBrrSet(const std::string& path, std::vector<uint8_t> file, SampleSet& set) {
+    BrrFile parsed = ParseBrrFile(file.data(), file.size());
+    if (!parsed.Ok()) return parsed;
+    set.path = path;
+    set.isBrr = true;
+    set.decoder = DecoderKind::Chip;
+    set.brrFile = std::move(file);
+    set.data = set.brrFile.data();
+    set.dataSize = static_cast<uint32_t>(set.brrFile.size());
+    SetSample sample{};
+    sample.number = 1;
+    sample.dataStart = parsed.dataOffset;
+    sample.blocks = parsed.blocks;
+    sample.loop = parsed.loop != BrrFileLoop::None;
+    sample.stored = true;
+    sample.loopKnown = parsed.loop == BrrFileLoop::Known;
+    sample.loopBlock = parsed.loopBlock;
+    set.samples.push_back(sample);
+    MeasureSamples(set);
+    return parsed;
 }

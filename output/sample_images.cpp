@@ -1,7 +1,9 @@
 #include "output/sample_images.h"
 
 #include "core/little_endian.h"
+#include "core/tuning.h"
 #include "output/brr_export.h"
+#include "output/sample_soundfont.h"
 #include "output/wav_header.h"
 #include "output/wav_loop.h"
 
@@ -15,9 +17,15 @@ std::vector<uint8_t> WavImage(const SampleSet& set, const SetSample& sample, int
     std::vector<uint8_t> file(header, header + kWavHeaderSize);
     file.reserve(kWavHeaderSize + dataBytes + kSmplChunkBytes);
     AppendPcm(file, pcm.data(), pcm.size());
-    if (set.WavLoops(sample) && !pcm.empty()) {
+    if (HasSmplChunk(sample) && !pcm.empty()) {
+        // Samplers play the unity note at the file's rate; without a
+        // tuning that is middle C, as before.
+        SmplPitch pitch;
+        Tuning tuning;
+        if (set.LoopTuning(sample, rate, tuning)) pitch = SmplPitchOf(tuning);
         uint8_t chunk[kSmplChunkBytes];
-        BuildSmplChunk(chunk, rate, sample.spc.LoopStartSample(), static_cast<uint32_t>(pcm.size() - 1));
+        BuildSmplChunk(chunk, rate, static_cast<uint32_t>(sample.loopPlan.LoopStartSample()),
+                       static_cast<uint32_t>(pcm.size() - 1), pitch.unityNote, pitch.pitchFraction);
         GrowRiffSize(file.data(), kSmplChunkBytes);
         file.insert(file.end(), chunk, chunk + kSmplChunkBytes);
     }
@@ -30,9 +38,12 @@ const char* FormatExtension(SampleFormat format) {
     switch (format) {
     case SampleFormat::Brr: return ".brr";
     case SampleFormat::Wav: return ".wav";
+    case SampleFormat::Sf2: return ".sf2";
     }
     return ".wav";
 }
+
+bool HasSmplChunk(const SetSample& sample) { return sample.chipLoop; }
 
 std::vector<uint8_t> SampleFileImage(const SampleSet& set, const SetSample& sample, const FileFormat& format,
                                      int32_t rate) {
@@ -40,6 +51,15 @@ std::vector<uint8_t> SampleFileImage(const SampleSet& set, const SetSample& samp
     case SampleFormat::Brr:
         return BuildBrrFile(set.Blocks(sample).data(), sample.blocks, format.brrLoopHeader, sample.LoopOffsetBytes());
     case SampleFormat::Wav: return WavImage(set, sample, rate);
+    case SampleFormat::Sf2: {
+        std::vector<uint8_t> file;
+        WriteSetSoundFont(set, {&sample}, rate, set.BaseName(sample),
+                          [&file](const uint8_t* data, size_t bytes) {
+                              file.insert(file.end(), data, data + bytes);
+                              return true;
+                          });
+        return file;
+    }
     }
     return {};
 }

@@ -5,6 +5,8 @@
 
 #include "core/file_system.h"
 #include "core/log_sink.h"
+#include "core/sample_reader.h"
+#include "output/sample_soundfont.h"
 #include "output/wav_header.h"
 
 namespace {
@@ -71,6 +73,12 @@ RipPlan PlanFiles(const SampleSet& set, const FileFormat& format) {
     return plan;
 }
 
+std::vector<const SetSample*> PlannedSamples(const RipPlan& plan) {
+    std::vector<const SetSample*> samples;
+    for (const PlannedFile& file : plan.files) samples.push_back(file.sample);
+    return samples;
+}
+
 uint64_t PlannedPcmBytes(const SampleSet& set, const RipPlan& plan) {
     uint64_t total = 0;
     for (const PlannedFile& file : plan.files) total += set.PcmBytes(*file.sample);
@@ -100,8 +108,9 @@ WriteOutcome WriteFolder(const SampleSet& set, const RipPlan& plan, const FileFo
         complete.push_back(file);
     }
     outcome.written = CommitAll(complete, folder, outcome);
-    if (format.format == SampleFormat::Brr) {
-        LogPrint("\r\nWrote %d .brr files in directory %s.", static_cast<int>(outcome.written), folder.c_str());
+    if (format.format != SampleFormat::Wav) {
+        LogPrint("\r\nWrote %d %s files in directory %s.", static_cast<int>(outcome.written),
+                 FormatExtension(format.format), folder.c_str());
     } else {
         LogPrint("\r\nWrote %d .wav files in directory %s at frequency %d.", static_cast<int>(outcome.written),
                  folder.c_str(), static_cast<int>(rate));
@@ -115,16 +124,36 @@ int WriteOneWav(const SampleSet& set, const RipPlan& plan, int32_t rate, OutputF
     if (!FitsOneWavFile(total)) return EFBIG;
     if (!WriteOutput(file, BuildWavHeader(static_cast<uint32_t>(total), rate), kWavHeaderSize)) return file.error;
     try {
-        std::vector<int16_t> pcm;
+        std::vector<int16_t> pcm(1 << 16);
         std::vector<uint8_t> bytes;
         for (const PlannedFile& planned : plan.files) {
-            if (!set.Decode(*planned.sample, pcm)) continue;
-            bytes.clear();
-            AppendPcm(bytes, pcm.data(), pcm.size());
-            if (!WriteOutput(file, bytes.data(), bytes.size())) return file.error;
+            SampleReader reader(set, *planned.sample);
+            for (uint32_t got; (got = reader.Read(pcm.data(), static_cast<uint32_t>(pcm.size()))) > 0;) {
+                bytes.clear();
+                AppendPcm(bytes, pcm.data(), got);
+                if (!WriteOutput(file, bytes.data(), bytes.size())) return file.error;
+            }
         }
     } catch (const std::bad_alloc&) {
         return ENOMEM;
     }
     return 0;
+}
+
+int WriteSoundFontFile(const SampleSet& set, const RipPlan& plan, int32_t rate, const std::string& bankName,
+                       OutputFile& file) {
+    SoundFontError error;
+    try {
+        error = WriteSetSoundFont(set, PlannedSamples(plan), rate, bankName, [&file](const uint8_t* data, size_t bytes) {
+            return WriteOutput(file, data, bytes);
+        });
+    } catch (const std::bad_alloc&) {
+        return ENOMEM;
+    }
+    switch (error) {
+    case SoundFontError::None: return 0;
+    case SoundFontError::WriteFailed: return file.error;
+    case SoundFontError::PcmFailed: return ENOMEM;
+    default: return EINVAL;
+    }
 }

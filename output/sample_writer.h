@@ -1,6 +1,6 @@
 // Saving a sample set: the names a rip writes, every file of a folder
 // whole (written to temporary names, synced together, then renamed), or
-// all samples in one WAVE file written sample after sample.
+// all samples in one WAVE file or one SoundFont written sample after sample.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +24,9 @@ struct RipPlan {
 };
 RipPlan PlanFiles(const SampleSet& set, const FileFormat& format);
 
+// The planned samples, in order.
+std::vector<const SetSample*> PlannedSamples(const RipPlan& plan);
+
 // The PCM bytes of the planned samples back to back.
 uint64_t PlannedPcmBytes(const SampleSet& set, const RipPlan& plan);
 
@@ -44,3 +47,10 @@ WriteOutcome WriteFolder(const SampleSet& set, const RipPlan& plan, const FileFo
 // (ENOMEM when a sample could not be decoded); the caller finishes or
 // abandons the file.
 int WriteOneWav(const SampleSet& set, const RipPlan& plan, int32_t rate, OutputFile& file);
+
+// Writes the planned samples as one SoundFont named bankName into an open
+// file, holding one decoded sample at a time. The bank is to be checked
+// first (CheckSoundFont of SoundFontSamplesOf). Returns 0 or an errno value
+// (ENOMEM when a sample could not be decoded).
+int WriteSoundFontFile(const SampleSet& set, const RipPlan& plan, int32_t rate, const std::string& bankName,
+                       OutputFile& file);

@@ -116,8 +116,8 @@ TEST_F(CliTest, ListShowsOneRowPerRun) {
         }
         return out;
     };
-    EXPECT_EQ(words(lines[1]), (std::vector<std::string>{"1", "0x000005", "0x000245", "65", "2048", "0.064", "no", "no", "-", "-"}));
-    EXPECT_EQ(words(lines[2]), (std::vector<std::string>{"2", "0x000258", "0x0004C5", "70", "2208", "0.069", "yes", "no", "-", "-"}));
+    EXPECT_EQ(words(lines[1]), (std::vector<std::string>{"1", "0x000005", "0x000245", "65", "2048", "0.064", "no", "no", "256", "0", "-", "-", "-", "-"}));
+    EXPECT_EQ(words(lines[2]), (std::vector<std::string>{"2", "0x000258", "0x0004C5", "70", "2208", "0.069", "yes", "no", "768", "0", "-", "-", "-", "-"}));
 }
 
 TEST_F(CliTest, ListJsonFollowsTheMinimumRun) {
@@ -197,7 +197,7 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         // Named choices take their names only, not the numbers behind them.
         {{"list", rom, "--decoder", "1"}, 2, {"voxtrawl-cli: --decoder: takes chip|spec, not '1'"}},
         {{"list", rom, "--mapping", "2"}, 2, {"voxtrawl-cli: --mapping: takes exhirom|hirom|lorom|none, not '2'"}},
-        {{"rip", rom, "--format", "1"}, 2, {"voxtrawl-cli: --format: takes brr|wav, not '1'"}},
+        {{"rip", rom, "--format", "1"}, 2, {"voxtrawl-cli: --format: takes brr|sf2|wav, not '1'"}},
         {{"--help"}, 0, {}},
         {{"rip", "--help"}, 0, {}},
         {{"--version"}, 0, {}},
