@@ -10,37 +10,8 @@
 namespace {
 
 using Pcm = std::vector<int16_t>;
-
-struct ModelLoop {
-    Pcm pcm;
-    size_t passes = 0;
-    size_t firstPass = 0;
-    bool stable = true;
-};
-
-// The chip playing the sample on and on: the stream goes on decoding the
-// loop blocks after the end block, and each new pass is compared with
-// every pass kept so far.
-ModelLoop ModelRender(const Bytes& blocks, size_t loopBlock) {
-    size_t count = blocks.size() / 9;
-    ModelLoop model;
-    chip_model::DecodeOnto(blocks, 0, count, model.pcm);
-    std::vector<Pcm> passes{Pcm(model.pcm.begin() + 16 * loopBlock, model.pcm.end())};
-    for (;;) {
-        Pcm stream = model.pcm;
-        chip_model::DecodeOnto(blocks, loopBlock, count, stream);
-        Pcm next(stream.begin() + model.pcm.size(), stream.end());
-        auto repeat = std::find(passes.begin(), passes.end(), next);
-        if (repeat != passes.end() || passes.size() == 64) {
-            model.passes = passes.size();
-            model.stable = repeat != passes.end();
-            model.firstPass = model.stable ? repeat - passes.begin() : passes.size() - 1;
-            return model;
-        }
-        passes.push_back(next);
-        model.pcm = stream;
-    }
-}
+using chip_model::ModelLoop;
+using chip_model::ModelRender;
 
 // A sample of `count` blocks of random data whose loop block has the
 // given filter; the end block loops.
