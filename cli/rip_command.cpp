@@ -2,6 +2,7 @@
 // WAVE or BRR files (the "save each" command), all into one file, or as
 // one SoundFont; a .brr input's one sample is saved as NAME.wav beside it.
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -44,6 +45,12 @@ struct RipOptions {
     RipSettings settings;
     SampleOptions samples;
 };
+
+// ".sf2" in any case.
+bool IsSoundFontName(std::string extension) {
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".sf2";
+}
 
 // Where one input's rip goes: a folder of numbered files, or one file
 // named after the input (a SoundFont, the sample of a .brr file).
@@ -396,15 +403,16 @@ void AddRipCommand(CLI::App& cli, CommandAction& action) {
     auto options = std::make_shared<RipOptions>();
     CLI::App* rip = cli.add_subcommand(
         "rip", "Rip every sample of each ROM and save it as a numbered WAVE file (or all into one file).");
-    rip->add_option("ROM", options->roms, "ROM image files")->required();
+    rip->add_option("ROM", options->roms, "ROM image files, SPC snapshots or .brr instrument files")->required();
     CLI::Option* out = rip->add_option(
                               "-o,--out", options->out,
                               "Folder for the numbered files (default: the ROM's path without its extension); "
-                              "with several ROMs, each gets its own folder inside it")
+                              "with several ROMs, each gets its own folder inside it. A SoundFont or a .brr "
+                              "input's file goes into it directly (default: beside the input)")
                            ->check(NotEmpty());
     CLI::Option* oneFile = rip->add_option("-f,--one-file", options->oneFile,
-                                           "Save all samples back to back into this one WAVE file ('-': standard "
-                                           "output)")
+                                           "Save all samples back to back into this one WAVE file, or with "
+                                           "--format sf2 into this SoundFont ('-': standard output)")
                                ->check(NotEmpty());
     CLI::Option* clean = rip->add_flag("--clean", options->clean,
                                        "Remove the sample files of an earlier rip (N.wav, N.brr, XX.wav, XX.brr) from the folder first");
@@ -417,6 +425,11 @@ void AddRipCommand(CLI::App& cli, CommandAction& action) {
         NoteGivenOptions(*rip, options->samples);
         if (options->samples.format == SampleFormat::Brr && !options->oneFile.empty())
             throw CLI::ValidationError("--format brr", "writes one file per sample; it cannot go with --one-file");
+        // A WAVE file named .sf2 would fool every player that opens it.
+        const std::string& named = options->oneFile;
+        if (options->samples.format != SampleFormat::Sf2 && named.size() >= 4 &&
+            IsSoundFontName(named.substr(named.size() - 4)))
+            throw CLI::ValidationError("--one-file", "writes a WAVE file; add --format sf2 for a SoundFont");
         if (options->samples.brrLoopHeader && options->samples.format != SampleFormat::Brr)
             throw CLI::ValidationError("--brr-loop-header", "needs --format brr");
         if (!options->oneFile.empty() && options->roms.size() != 1)

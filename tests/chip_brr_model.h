@@ -40,26 +40,25 @@ inline void DecodeOnto(const std::vector<uint8_t>& data, size_t first, size_t la
     }
 }
 
-struct ModelLoop {
-    std::vector<int16_t> pcm;  // the attack and every pass up to the first repeat
+struct Loop {
+    std::vector<int16_t> pcm;
     size_t passes = 0;
-    size_t firstPass = 0;      // the pass the loop starts with
+    size_t firstPass = 0;
     bool stable = true;
 };
 
-// The chip playing a looped sample on and on: the stream goes on decoding
-// the loop blocks after the end block, and each new pass is compared with
-// every pass kept so far; at most 64 passes.
-inline ModelLoop ModelRender(const std::vector<uint8_t>& blocks, size_t loopBlock) {
-    using Pcm = std::vector<int16_t>;
+// The chip playing the sample on and on: the stream goes on decoding the
+// loop blocks after the end block, and each new pass is compared with
+// every pass kept so far.
+inline Loop RenderLoop(const std::vector<uint8_t>& blocks, size_t loopBlock) {
     size_t count = blocks.size() / 9;
-    ModelLoop model;
-    DecodeOnto(blocks, 0, count, model.pcm);
-    std::vector<Pcm> passes{Pcm(model.pcm.begin() + 16 * loopBlock, model.pcm.end())};
+    Loop model;
+    chip_model::DecodeOnto(blocks, 0, count, model.pcm);
+    std::vector<std::vector<int16_t>> passes{std::vector<int16_t>(model.pcm.begin() + 16 * loopBlock, model.pcm.end())};
     for (;;) {
-        Pcm stream = model.pcm;
-        DecodeOnto(blocks, loopBlock, count, stream);
-        Pcm next(stream.begin() + model.pcm.size(), stream.end());
+        std::vector<int16_t> stream = model.pcm;
+        chip_model::DecodeOnto(blocks, loopBlock, count, stream);
+        std::vector<int16_t> next(stream.begin() + model.pcm.size(), stream.end());
         auto repeat = std::find(passes.begin(), passes.end(), next);
         if (repeat != passes.end() || passes.size() == 64) {
             model.passes = passes.size();

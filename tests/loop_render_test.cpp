@@ -10,8 +10,6 @@
 namespace {
 
 using Pcm = std::vector<int16_t>;
-using chip_model::ModelLoop;
-using chip_model::ModelRender;
 
 // A sample of `count` blocks of random data whose loop block has the
 // given filter; the end block loops.
@@ -39,7 +37,7 @@ TEST(LoopRenderTest, PassesAndPcmAgreeWithTheModelForEveryLoopFilter) {
         for (int trial = 0; trial < 40; ++trial) {
             SCOPED_TRACE(testing::Message() << "filter " << c.loopFilter << " range " << c.maxRange << " trial " << trial);
             Bytes blocks = RandomSample(random, c.blocks, c.loopBlock, c.loopFilter, c.maxRange);
-            ModelLoop model = ModelRender(blocks, c.loopBlock);
+            chip_model::Loop model = chip_model::RenderLoop(blocks, c.loopBlock);
             uint32_t count = static_cast<uint32_t>(c.blocks);
             uint32_t loopBlock = static_cast<uint32_t>(c.loopBlock);
             LoopPlan plan = PlanChipLoop(blocks.data(), count, loopBlock);

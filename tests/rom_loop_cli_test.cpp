@@ -223,7 +223,7 @@ TEST_F(RomLoopCliTest, ChipRipsLoopAsTheChipRepeatsSpecRipsStayAsTheyWere) {
         } else {
             // The independent model of the chip, played on until a pass repeats.
             uint32_t loopBlock = want["loopStartSample"].get<uint32_t>() / 16;
-            chip_model::ModelLoop model = chip_model::ModelRender(kSamples[k].brr, loopBlock);
+            chip_model::Loop model = chip_model::RenderLoop(kSamples[k].brr, loopBlock);
             size_t passSamples = 16 * (kSamples[k].brr.size() / 9 - loopBlock);
             EXPECT_EQ(row["loopPasses"], model.passes);
             EXPECT_EQ(row["bytes"], model.pcm.size() * 2);
