@@ -37,6 +37,53 @@ double Seconds(const SampleSet& set, const SetSample& sample, int32_t rate) {
 
 std::string SilentText(const SetSample& sample) { return sample.silent < 0 ? "-" : sample.silent ? "yes" : "no"; }
 
+// The loop as the table shows it, for SPC entries and ROM runs alike:
+// its address and first sample ("*" when the loop word was an offset).
+std::string LoopText(const SpcSample& spc, bool unknown) {
+    return spc.LoopKnown() ? Hex(spc.loopAddress, 4) : unknown ? "?" : "-";
+}
+std::string LoopFromText(const SpcSample& spc) {
+    return spc.LoopKnown() ? std::to_string(spc.LoopStartSample()) + (spc.loop == LoopKind::Offset ? "*" : "") : "-";
+}
+
+// Why a ROM run's loop stays unknown, or null.
+OrderedJson RomLoopUnknownJson(const SetSample& sample) {
+    if (sample.loopUnknownReason) return sample.loopUnknownReason;
+    if (sample.named && sample.spc.loop == LoopKind::Unknown) return "its directory entry's loop word names no block of it";
+    return nullptr;
+}
+
+// Where a transfer stream puts a ROM run and, when a directory entry in
+// it names the run, the loop that entry gives; null where unknown.
+void AddRomAramFields(const SetSample& sample, OrderedJson& row) {
+    const SpcSample& spc = sample.spc;
+    bool fromEntry = sample.named && spc.loop != LoopKind::Unknown;
+    row["aramStart"] = sample.hasAram ? OrderedJson(spc.start) : OrderedJson(nullptr);
+    row["aramLoop"] = spc.LoopKnown() ? OrderedJson(spc.loopAddress) : OrderedJson(nullptr);
+    row["aramEnd"] = sample.named && sample.hasAram ? OrderedJson(spc.end) : OrderedJson(nullptr);
+    row["loopStartSample"] = spc.LoopKnown() ? OrderedJson(spc.LoopStartSample()) : OrderedJson(nullptr);
+    row["loopIsOffset"] = fromEntry ? OrderedJson(spc.loop == LoopKind::Offset) : OrderedJson(nullptr);
+    row["loopSource"] = fromEntry ? OrderedJson("directory") : OrderedJson(nullptr);
+    row["loopUnknownReason"] = RomLoopUnknownJson(sample);
+}
+
+// The audio RAM columns of a ROM run, and why its loop is unknown.
+void PrintRomAram(const SetSample& sample) {
+    const SpcSample& spc = sample.spc;
+    bool unknown = sample.named && spc.loop == LoopKind::Unknown;
+    std::printf("  %-6s  %-6s  %-6s  %9s", sample.hasAram ? Hex(spc.start, 4).c_str() : "-", LoopText(spc, unknown).c_str(),
+                sample.named && sample.hasAram ? Hex(spc.end, 4).c_str() : "-", LoopFromText(spc).c_str());
+    OrderedJson why = RomLoopUnknownJson(sample);
+    if (!why.is_null()) std::printf("  loop unknown: %s", why.get<std::string>().c_str());
+}
+
+bool AnyRomAram(const SampleSet& set) {
+    if (!set.IsRom()) return false;
+    for (const SetSample& sample : set.samples)
+        if (sample.hasAram || sample.named || sample.loopUnknownReason) return true;
+    return false;
+}
+
 OrderedJson TuningJson(const SampleSet& set, const SetSample& sample, int32_t rate) {
     Tuning tuning;
     if (!set.LoopTuning(sample, rate, tuning)) return nullptr;
@@ -96,6 +143,7 @@ OrderedJson SampleJson(const SampleSet& set, const SetSample& sample, int32_t ra
         // The file rip saves the run as, or why it was not kept.
         row["file"] = sample.stored ? OrderedJson(set.BaseName(sample) + ".wav") : OrderedJson(nullptr);
         row["notStored"] = sample.notStored ? OrderedJson(sample.notStored) : OrderedJson(nullptr);
+        AddRomAramFields(sample, row);
     } else {
         // An entry that repeats an earlier one sounds from the earlier one's file.
         std::string base = set.BaseName(sample);
@@ -145,9 +193,11 @@ std::string SetHeadline(const SampleSet& set) {
 void PrintSetTable(const SampleSet& set, int32_t rate) {
     std::printf("# %s\n", SetHeadline(set).c_str());
     bool directory = set.isSpc && set.directory.source != DirectorySource::Scan;
+    bool aram = AnyRomAram(set);
     std::printf("%5s  %-8s  %-8s  %6s  %9s  %8s  %4s  %6s  %5s  %4s  %6s  %-7s", "#", "start", "end", "blocks",
                 "PCM bytes", "seconds", "loop", "silent", "peak", "pad%", "passes", "note");
     if (directory) std::printf("  %3s  %-6s  %-6s  %-6s  %9s  %6s\n", "idx", "aram", "loop", "end", "loop from", "same");
+    else if (aram) std::printf("  %-9s  %-9s  %-6s  %-6s  %-6s  %9s\n", "SNES start", "SNES end", "aram", "loop", "end", "loop from");
     else std::printf("  %-9s  %-9s\n", "SNES start", "SNES end");
     for (const SetSample& sample : set.samples) {
         bool hasPcm = !set.IsRom() || sample.stored;
@@ -161,16 +211,18 @@ void PrintSetTable(const SampleSet& set, int32_t rate) {
                     NoteText(set, sample, rate).c_str());
         if (directory) {
             const SpcSample& spc = sample.spc;
-            std::string loop = spc.LoopKnown() ? Hex(spc.loopAddress, 4) : sample.loop ? "?" : "-";
-            std::string from = spc.LoopKnown() ? std::to_string(spc.LoopStartSample()) + (spc.loop == LoopKind::Offset ? "*" : "") : "-";
+            std::string loop = LoopText(spc, sample.loop);
+            std::string from = LoopFromText(spc);
             std::string same = spc.sameAs < 0 ? "-" : Hex(static_cast<uint32_t>(spc.sameAs), 2);
             std::printf("  %3s  %-6s  %-6s  %-6s  %9s  %6s\n", set.BaseName(sample).c_str(), Hex(spc.start, 4).c_str(),
                         loop.c_str(), Hex(spc.end, 4).c_str(), from.c_str(), same.c_str());
         } else {
             OrderedJson start = SnesAddressJson(set, sample.dataStart);
             OrderedJson end = SnesAddressJson(set, sample.DataEnd());
-            std::printf("  %-9s  %-9s\n", start.is_null() ? "-" : start.get<std::string>().c_str(),
+            std::printf("  %-9s  %-9s", start.is_null() ? "-" : start.get<std::string>().c_str(),
                         end.is_null() ? "-" : end.get<std::string>().c_str());
+            if (aram) PrintRomAram(sample);
+            std::printf("\n");
         }
     }
     bool unstable = false;

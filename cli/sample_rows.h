@@ -15,8 +15,10 @@ void AddSetFields(const SampleSet& set, OrderedJson& listing);
 
 // One sample: number, start, end, blocks, stored, bytes, seconds, loop,
 // silent, snesStart, snesEnd, peak, padding, loopPasses, loopStable,
-// tuning, file, notStored, and for directory entries index, aramStart,
-// aramLoop, aramEnd, loopStartSample, loopIsOffset, sameAs.
+// tuning, file, notStored; for directory entries index, aramStart,
+// aramLoop, aramEnd, loopStartSample, loopIsOffset, sameAs; for ROM runs
+// aramStart, aramLoop, aramEnd, loopStartSample, loopIsOffset, loopSource
+// and loopUnknownReason.
 OrderedJson SampleJson(const SampleSet& set, const SetSample& sample, int32_t rate);
 
 // The listing's first line: what the input is and how it is read.

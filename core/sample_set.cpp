@@ -9,6 +9,7 @@
 #include "core/brr_decoder.h"
 #include "core/sample_stats.h"
 #include "core/scanner.h"
+#include "core/stream_loops.h"
 
 namespace {
 
@@ -72,6 +73,29 @@ void ScanAram(SampleSet& set, uint32_t minRun, SpcReading& reading) {
         sample.loop = (set.aram[run.end] & kLoopFlag) != 0;
         set.samples.push_back(sample);
     }, nullptr);
+}
+
+// Where the transfer streams put each run, in the fields an SPC entry uses.
+void AddStreamLoops(const uint8_t* image, uint32_t size, SampleSet& set) {
+    std::vector<RunSpan> spans;
+    spans.reserve(set.samples.size());
+    for (const SetSample& sample : set.samples) spans.push_back({sample.dataStart, sample.DataEnd()});
+    std::vector<RunAram> found = FindRunAram(image, size, spans);
+    for (size_t k = 0; k < found.size(); ++k) {
+        const RunAram& run = found[k];
+        SetSample& sample = set.samples[k];
+        sample.hasAram = run.hasAram;
+        sample.named = run.named;
+        sample.loopUnknownReason = run.unknownReason;
+        sample.spc.start = run.aramStart;
+        sample.spc.end = run.aramEnd;
+        sample.spc.loop = run.named ? run.loop : LoopKind::None;
+        sample.spc.loopAddress = run.aramLoop;
+        sample.spc.loopWord = static_cast<uint16_t>(run.loopIsOffset ? run.aramLoop - run.aramStart : run.aramLoop);
+        sample.spc.sameAs = -1;
+        sample.loopKnown = sample.spc.LoopKnown();
+        if (sample.loopKnown) sample.loopBlock = (run.aramLoop - run.aramStart) / kBlockBytes;
+    }
 }
 
 }  // namespace
@@ -160,6 +184,7 @@ void BuildRomSet(const std::string& path, const uint8_t* image, uint32_t size, c
         if (run.outcome == RunOutcome::kNoMemory) set.memoryDropped = true;
         set.samples.push_back(sample);
     }
+    if (image) AddStreamLoops(image, size, set);
     MeasureSamples(set);
 }
 

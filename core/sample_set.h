@@ -31,7 +31,13 @@ struct SetSample {
     uint32_t specBytes = 0;  // PCM bytes the scan stored for it
     int silent = -1;      // 1 all-zero PCM, 0 not, -1 unknown (not decoded)
     bool fromDirectory = false;
-    SpcSample spc{};      // when fromDirectory
+    // SPC: the directory entry. ROM: start (with hasAram) and, when named,
+    // end and loop, read from the transfer stream that uploads the run and
+    // the directory entry in it that names it; loop None otherwise.
+    SpcSample spc{};
+    bool hasAram = false;  // ROM: a transfer stream uploads it to spc.start
+    bool named = false;    // ROM: a directory entry in that stream names it
+    const char* loopUnknownReason = nullptr;  // ROM: readings of the image disagree
     // Where the chip jumps back after the end block, whatever the input
     // learnt it from; loopBlock < blocks.
     bool loopKnown = false;
@@ -85,7 +91,8 @@ struct SampleSet {
 };
 
 // The set of a scanned ROM image (size bytes at image, which must outlive
-// the set). Decodes each stored run whose silence the scan did not note.
+// the set), with the audio RAM addresses and directory loops of its runs.
+// Decodes each stored run whose silence the scan did not note.
 void BuildRomSet(const std::string& path, const uint8_t* image, uint32_t size, const std::vector<ScannedRun>& runs,
                  DecoderKind decoder, SampleSet& set);
 
