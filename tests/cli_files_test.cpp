@@ -322,6 +322,11 @@ TEST_F(CliFilesTest, AFolderUnderAReadOnlyParentFailsWithTheReason) {
                                       fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     if (geteuid() == 0) {  // the child writes its standard error beside work
         for (const std::string& dir : {root, work}) EXPECT_EQ(chown(dir.c_str(), kNobodyId, kNobodyId), 0) << dir;
+        // The build tree may sit where that user cannot reach (a clone under /root).
+        program = root + "/voxtrawl-cli";
+        fs::copy_file(VOXTRAWL_CLI, program);
+        fs::permissions(program, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                     fs::perms::others_read | fs::perms::others_exec);
     }
     UnprivilegedRun run = RunUnprivileged([&]() -> std::string {
         CliResult result = Run({"rip", "game.sfc", "--out", "ro/new/sub"});

@@ -23,7 +23,7 @@ void CliRunTest::TearDown() {
 
 CliResult CliRunTest::Run(const std::vector<std::string>& args, const std::string& stdoutTo) {
     std::string errPath = root + "/stderr.txt";
-    std::string command = "cd " + Quote(work) + " && timeout 60 " + Quote(VOXTRAWL_CLI);
+    std::string command = "cd " + Quote(work) + " && timeout 60 " + Quote(program);
     for (const std::string& arg : args) command += " " + Quote(arg);
     command += " 2>" + Quote(errPath);
     if (!stdoutTo.empty()) command += " >" + Quote(stdoutTo);

@@ -30,6 +30,7 @@ protected:
 
     std::string root;  // holds work and what the program must not see in it
     std::string work;
+    std::string program = VOXTRAWL_CLI;  // the binary Run starts
 };
 
 // The text quoted for a POSIX shell.
