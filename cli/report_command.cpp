@@ -46,6 +46,9 @@ void CollectSamples(const SampleSet& set, int32_t rate, Report& report) {
         OrderedJson facts = SampleJson(set, sample, rate);
         for (const char* shown : {"number", "start", "end", "blocks", "stored", "bytes", "seconds", "loop"})
             facts.erase(shown);
+        // The page writes the smpl pitch from the unrounded note, as rip does.
+        Tuning tuning;
+        if (set.LoopTuning(sample, rate, tuning)) facts["tuning"]["midi"] = tuning.midi;
         ReportSample row{sample.dataStart + set.fileBias, sample.DataEnd() + set.fileBias, sample.loop,
                          sample.specBytes, report.brr.size(), set.BaseName(sample), set.Saved(sample), facts};
         if (row.saved) {

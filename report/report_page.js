@@ -444,7 +444,8 @@
       starts.push(points);
       points += entry.pcm.length + SF_PADDING_POINTS;
     }
-    const info = infoList(fileStem());
+    // Named after the input file, as rip names its bank.
+    const info = infoList(data.rom.name);
     const presets = presetList(entries, starts);
     const head = byteList();
     head.text('RIFF');
@@ -618,8 +619,9 @@
   }
 
   // Where the blocks are: SPC entries in audio RAM, ROM runs in the file
-  // with their SNES address below when the mapping is known. The title
-  // holds the whole text wherever a narrow cell would wrap it.
+  // with their SNES address below when the mapping is known, and their
+  // audio RAM address when a transfer stream uploads them. The title holds
+  // the whole text wherever a narrow cell would wrap it.
   function addressCell(tr, sample, which) {
     const td = cell(tr, `offset ${which}`, which === 'start' ? 'First block' : 'End block');
     if (data.isSpc && sample.aramStart !== undefined) {
@@ -630,21 +632,31 @@
     const offset = hex(which === 'start' ? sample.start : sample.end);
     td.textContent = offset;
     const snes = which === 'start' ? sample.snesStart : sample.snesEnd;
-    if (snes) {
-      const small = document.createElement('span');
-      small.className = 'snes';
-      small.textContent = ` ${snes}`;  // the space keeps copied text apart
-      td.append(small);
-    }
-    td.title = snes ? `${offset} (SNES ${snes})` : offset;
+    const ram = which === 'start' ? sample.aramStart : sample.aramEnd;
+    const notes = [];
+    // The space before each keeps copied text apart.
+    if (snes) notes.push(['snes', ` ${snes}`, `SNES ${snes}`]);
+    if (ram != null) notes.push(['snes aram', ` ${aram(ram)}`, `audio RAM ${aram(ram)}`]);
+    for (const [className, text] of notes) detail(td, className, text);
+    td.title = notes.length > 0 ? `${offset} (${notes.map((note) => note[2]).join(', ')})` : offset;
   }
 
   function loopText(sample) {
     if (sample.loopStartSample != null) {
       return `from ${grouped(sample.loopStartSample)}${sample.loopIsOffset ? ' (offset)' : ''}`;
     }
-    if (data.isSpc && sample.aramStart !== undefined) return sample.loop ? 'yes, point unknown' : 'no';
+    if (sample.aramStart != null && (data.isSpc || sample.loopUnknownReason != null)) {
+      return sample.loop ? 'yes, point unknown' : 'no';
+    }
     return sample.loop ? 'yes' : 'no';
+  }
+
+  // Where a ROM run's stream puts its loop (the flag says when its entry
+  // gave it as an offset), or why the loop stays unknown.
+  function romLoopText(sample) {
+    if (data.isSpc) return '';
+    if (sample.aramLoop != null) return `loop at\u00A0${aram(sample.aramLoop)}`;
+    return sample.loopUnknownReason != null ? `loop unknown: ${sample.loopUnknownReason}` : '';
   }
 
   function detail(td, className, text) {
@@ -672,6 +684,7 @@
     flag.textContent = loopText(sample);
     const loopCell = cell(tr, 'loop', 'Loop');
     loopCell.append(flag);
+    if (romLoopText(sample)) detail(loopCell, 'detail aram-loop', romLoopText(sample));
     const tuning = tuningText(sample) ? detail(loopCell, 'detail tuning', tuningText(sample)) : null;
     const passes = detail(loopCell, 'detail passes', passesText(index));
     passes.hidden = passes.textContent === '';
@@ -779,7 +792,11 @@
     if (!tuning || !(tuning.hz > 0)) return null;
     const hz = (tuning.hz * state.rate) / data.rate;
     const given = tuning.note != null && tuning.cents != null;
-    if (given && state.rate === data.rate) return { hz, midi: tuning.note + tuning.cents / 100, note: tuning.note, cents: tuning.cents };
+    if (given && state.rate === data.rate) {
+      // The unrounded note, when the page has it, gives the ripper's smpl pitch and key to the bit.
+      if (tuning.midi != null) return { hz, midi: tuning.midi, note: tuning.note, cents: (tuning.midi - tuning.note) * 100 };
+      return { hz, midi: tuning.note + tuning.cents / 100, note: tuning.note, cents: tuning.cents };
+    }
     const midi = given ? tuning.note + tuning.cents / 100 + 12 * Math.log2(state.rate / data.rate) : 69 + 12 * Math.log2(hz / 440);
     const note = Math.round(midi);
     return { hz, midi, note, cents: (midi - note) * 100 };

@@ -49,8 +49,8 @@ describe('SPC snapshot page', () => {
       ['01', '$0800', '$0851', '10'],
       ['02', '$0800', '$0851', '10'],
     ]);
-    assert.equal(rows[0][5], 'no');
-    assert.equal(rows[1][5], 'from 48');
+    const flags = await opened.page.$$eval('#rows .loop-flag', (spans) => spans.map((span) => span.textContent));
+    assert.deepEqual(flags.slice(0, 2), ['no', 'from 48']);
     assert.equal(await opened.page.$eval('#rows tr:nth-child(3) .same-as', (s) => s.textContent), 'same as 01');
     assert.equal(await opened.page.$eval('#decoder-field', (f) => f.hidden), true);
     assert.deepEqual(opened.seen, { outside: [], dialogs: [], errors: [] });
@@ -89,44 +89,101 @@ describe('SPC snapshot page', () => {
   });
 });
 
+// Eight pseudo-random data bytes behind a header.
+function block(range, filter, seed, flags) {
+  const out = [(range << 4) | (filter << 2) | flags];
+  for (let i = 0, x = seed; i < 8; i++) out.push(((x = (x * 1103515245 + 12345) & 0x7fffffff) >> 16) & 255);
+  return out;
+}
+
+// A ROM whose driver uploads its code (which sets DIR to $30), a directory
+// and three samples in one transfer stream: the first loops from a block
+// that predicts with filter 2 (address), the second from block 2 (offset);
+// two entries give the third different loops, so its loop stays unknown.
+function streamRom() {
+  const image = Buffer.alloc(0x10000, 0xfe);
+  const shapes = [[8, 3, (b) => (b === 3 ? 2 : b % 2), false], [6, 2, () => 0, true], [5, 0, () => 1, false]];
+  const data = [];
+  const words = [];
+  for (const [blocks, loop, filter, offset] of shapes) {
+    data.push(...Buffer.alloc(9, 0xfe));  // ends any chain reaching the sample
+    const start = 0x4000 + data.length;
+    for (let b = 0; b < blocks; b++) data.push(...block(7, filter(b), start + b, (b === blocks - 1) | 2));
+    words.push(start, offset ? 9 * loop : start + 9 * loop);
+  }
+  words.push(words[4], words[4] + 9);
+  let at = 0x1000;
+  const put = (aram, bytes) => {
+    image.writeUInt16LE(bytes.length, at);
+    image.writeUInt16LE(aram, at + 2);
+    Buffer.from(bytes).copy(image, at + 4);
+    at += 4 + bytes.length;
+  };
+  put(0x0400, [0x20, 0xcd, 0xef, 0xbd, 0x8f, 0x5d, 0xf2, 0x8f, 0x30, 0xf3, 0x2f, 0xfe]);
+  put(0x3000, words.flatMap((w) => [w & 255, w >> 8]));
+  put(0x4000, data);
+  put(0x0400, []);
+  return image;
+}
+
+// The demo's runs have no loop point; the stream's rows get theirs from
+// the directory, which only the chip decoder renders (and whose pitch only
+// its listing measures, hence its page).
+const ROMS = [
+  { name: 'demo', bytes: () => fs.readFileSync(DEMO_ROM), settings: [], page: [], rows: [1, 3, 16] },
+  { name: 'stream', bytes: streamRom, settings: ['--min-run', '36'], page: ['--decoder', 'chip'], rows: [1, 2, 3] },
+];
+
 describe('ROM page decoder switch', () => {
-  let opened;
-
-  before(async () => {
-    const rom = path.join(work, 'demo.sfc');
-    fs.copyFileSync(DEMO_ROM, rom);
-    cli(['report', rom]);
-    opened = await openPage(browser, pathToFileURL(path.join(work, 'demo.html')));
-  });
-
-  after(async () => { await opened?.context.close(); });
-
-  test('chip downloads equal rip --decoder chip and the lengths follow', async () => {
-    const { page } = opened;
-    const listing = listed(DEMO_ROM, ['--decoder', 'chip']);
-    const out = path.join(work, 'chip');
-    cli(['rip', path.join(work, 'demo.sfc'), '--decoder', 'chip', '--out', out]);
-    await page.selectOption('#decoder', 'chip');
-    const length = await page.$eval('#rows tr:nth-child(3) td.length', (td) => td.textContent);
-    assert.equal(length, `${(listing.samples[2].bytes / 2 / 8000).toFixed(3)} s`);
-    for (const n of [1, 3, 16]) {
-      const got = await download(page, `#rows tr:nth-child(${n}) a.wav`);
-      assert.equal(got.name, `${n}.wav`);
-      assert.ok(got.bytes.equals(fs.readFileSync(path.join(out, got.name))), `${got.name} differs`);
-    }
-    const one = path.join(work, 'chip-one.wav');
-    cli(['rip', path.join(work, 'demo.sfc'), '--decoder', 'chip', '--one-file', one]);
-    assert.ok((await download(page, '#download-all')).bytes.equals(fs.readFileSync(one)));
-    // Back to the specified decoder: its files again.
-    await page.selectOption('#decoder', 'spec');
-    const spec = path.join(work, 'spec');
-    cli(['rip', path.join(work, 'demo.sfc'), '--out', spec]);
-    const got = await download(page, '#rows tr:nth-child(3) a.wav');
-    assert.ok(got.bytes.equals(fs.readFileSync(path.join(spec, '3.wav'))));
-    // A run's blocks as they are: no loop point, no header.
-    const blocks = path.join(work, 'blocks');
-    cli(['rip', path.join(work, 'demo.sfc'), '--format', 'brr', '--out', blocks]);
-    const brr = await download(page, '#rows tr:nth-child(3) a.brr');
-    assert.ok(brr.bytes.equals(fs.readFileSync(path.join(blocks, brr.name))), `${brr.name} differs`);
-  });
+  for (const { name, bytes, settings, page: pageArgs, rows } of ROMS) {
+    test(`${name}: chip downloads equal rip --decoder chip, spec ones rip's, .brr rip --format brr`, async () => {
+      const rom = path.join(work, `${name}.sfc`);
+      fs.writeFileSync(rom, bytes());
+      cli(['report', rom, ...settings, ...pageArgs]);
+      const { page, context } = await openPage(browser, pathToFileURL(path.join(work, `${name}.html`)));
+      const rip = (out, args) => { cli(['rip', rom, ...settings, '--out', path.join(work, out), ...args]); return out; };
+      const same = async (selector, out) => {
+        const got = await download(page, selector);
+        assert.ok(got.bytes.equals(fs.readFileSync(path.join(work, out, got.name))), `${out}/${got.name} differs`);
+        return got;
+      };
+      const listing = listed(rom, [...settings, '--decoder', 'chip']);
+      const looped = rows.filter((n) => listing.stored[n - 1].loopStartSample != null);
+      await page.selectOption('#decoder', 'chip');
+      const length = await page.$eval('#rows tr:nth-child(3) td.length .value', (td) => td.textContent);
+      assert.equal(length, `${(listing.stored[2].bytes / 2 / 8000).toFixed(3)} s`);
+      for (const n of rows) {
+        const row = `#rows tr:nth-child(${n})`;
+        const sample = listing.stored[n - 1];
+        const got = await same(`${row} a.wav`, rip(`${name}-chip`, ['--decoder', 'chip']));
+        assert.equal(got.name, `${sample.number}.wav`);
+        assert.equal(got.bytes.includes('smpl'), looped.includes(n), `${got.name}: a smpl chunk with a loop only`);
+        const header = looped.includes(n) ? ['--brr-loop-header'] : [];
+        await same(`${row} a.brr`, rip(`${name}-brr${header}`, ['--format', 'brr', ...header]));
+        // Audio RAM addresses as the stream puts them, or nothing more.
+        const cells = await page.$$eval(`${row} td.offset, ${row} td.loop .aram-loop`, (tds) => tds.map((td) => td.innerText));
+        const hex = (n) => '0x' + n.toString(16).toUpperCase().padStart(6, '0');
+        const ram = (n) => (n == null ? [] : ['$' + n.toString(16).toUpperCase()]);
+        const snes = (address) => (address ? [address] : []);
+        assert.deepEqual(cells.slice(0, 2).map((text) => text.split(/\s+/)),
+          [[hex(sample.start), ...snes(sample.snesStart), ...ram(sample.aramStart)],
+            [hex(sample.end), ...snes(sample.snesEnd), ...ram(sample.aramEnd)]]);
+        const why = sample.aramLoop != null ? `loop at\u00A0${ram(sample.aramLoop)}` : sample.loopUnknownReason
+          && `loop unknown: ${sample.loopUnknownReason}`;
+        assert.deepEqual(cells.slice(2), why ? [why] : []);
+      }
+      if (name === 'stream') {
+        assert.deepEqual(looped, [1, 2]);
+        assert.ok(listing.stored[0].loopPasses > 1 && listing.stored[1].loopIsOffset, 'the loops take both roads');
+        assert.ok(listing.stored[2].loopUnknownReason);
+      }
+      const one = path.join(work, `${name}-one.wav`);
+      cli(['rip', rom, ...settings, '--decoder', 'chip', '--one-file', one]);
+      assert.ok((await download(page, '#download-all')).bytes.equals(fs.readFileSync(one)));
+      // Back to the specified decoder: its files again, with no loop rendered.
+      await page.selectOption('#decoder', 'spec');
+      for (const n of rows) await same(`#rows tr:nth-child(${n}) a.wav`, rip(`${name}-spec`, []));
+      await context.close();
+    });
+  }
 });

@@ -101,7 +101,8 @@ describe('demo ROM page', () => {
   test('shows one row per stored sample with the listing\'s offsets and blocks', async () => {
     assert.equal(listing.stored.length, 16);
     const rows = await opened.page.$$eval('#rows tr', (trs) => trs.map((tr) =>
-      Array.from(tr.querySelectorAll('td'), (td) => td.textContent.trim()).slice(0, 6)));
+      Array.from(tr.querySelectorAll('td'), (td) =>
+        (td.querySelector('.value, .loop-flag') ?? td).textContent.trim()).slice(0, 6)));
     const hex = (n) => '0x' + n.toString(16).toUpperCase().padStart(6, '0');
     // ROM offsets carry their SNES address from the detected mapping.
     const where = (offset, snes) => (snes ? `${hex(offset)} ${snes}` : hex(offset));
@@ -209,7 +210,7 @@ describe('demo ROM page', () => {
     assert.deepEqual([slow.bytes.readUInt32LE(24), slow.bytes.readUInt32LE(28)], [8000, 16000]);
     assert.deepEqual([fast.bytes.readUInt32LE(24), fast.bytes.readUInt32LE(28)], [44100, 88200]);
     const bytes = listing.stored[3].bytes;
-    assert.equal(await page.$eval('#rows tr:nth-child(4) td.length', (td) => td.textContent),
+    assert.equal(await page.$eval('#rows tr:nth-child(4) td.length .value', (td) => td.textContent),
       `${(bytes / 2 / 44100).toFixed(3)} s`);
     await chooseRate(page, 8000);
   });
