@@ -251,16 +251,19 @@ void PrepareOutForWav() {
 #endif
 }
 
+// A set with nothing to save writes no file at all, and says so.
+int SayNothingWritten(const SampleSet& set, const std::string& shown) {
+    std::fprintf(stderr, "voxtrawl-cli: no samples from %s, so nothing was written to %s.\n",
+                 Quoted(set.path).c_str(), shown.c_str());
+    return kExitOk;
+}
+
 // All samples into one WAVE file, or to standard output; the exit code.
 int SaveOneFile(const RipOptions& options, const SampleSet& set, const RipPlan& plan, int32_t rate) {
     const std::string& path = options.oneFile;
     bool toOut = path == kStandardOutputPath;
     std::string shown = toOut ? "standard output" : Quoted(path);
-    if (plan.files.empty()) {
-        std::fprintf(stderr, "voxtrawl-cli: no samples from %s, so nothing was written to %s.\n",
-                     Quoted(set.path).c_str(), shown.c_str());
-        return kExitOk;
-    }
+    if (plan.files.empty()) return SayNothingWritten(set, shown);
     if (TooLarge(PlannedPcmBytes(set, plan), "the samples together")) return kExitFailed;
     OutputFile file;
     int error = 0;
@@ -314,11 +317,7 @@ int SaveSoundFont(const RipOptions& options, const SampleSet& set, const RipPlan
                   int32_t rate, bool userNamed) {
     bool toOut = path == kStandardOutputPath;
     std::string shown = toOut ? "standard output" : Quoted(path);
-    if (plan.files.empty()) {
-        std::fprintf(stderr, "voxtrawl-cli: no samples from %s, so nothing was written to %s.\n",
-                     Quoted(set.path).c_str(), shown.c_str());
-        return kExitOk;
-    }
+    if (plan.files.empty()) return SayNothingWritten(set, shown);
     if (!userNamed && OverwritesInput(options, {path})) return kExitUsage;
     if (!userNamed && TakenByOther({path})) return kExitFailed;
     std::string bankName = NativeToUtf8(NativeFromPath(PathFromNative(set.path).filename()));

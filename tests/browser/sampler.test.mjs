@@ -10,7 +10,7 @@ import { after, before, describe, test } from 'node:test';
 import { pathToFileURL } from 'node:url';
 
 import { launchBrowser, openPage } from './browser.mjs';
-import { cli, tempDir, withPageData } from './support.mjs';
+import { cli, spcSkeleton, tempDir, withPageData } from './support.mjs';
 
 let browser;
 let work;
@@ -44,16 +44,7 @@ function block(range, filter, seed, flags = 0) {
 // without a loop: decoding that entry is the chip's stream, by the
 // ripper's own decoder.
 function loopSpc() {
-  const file = Buffer.alloc(0x10200);
-  file.write('SNES-SPC700 Sound File Data v0.30', 0, 'latin1');
-  file[0x21] = 26;
-  file[0x22] = 26;
-  file[0x23] = 27;
-  const aram = 0x100;
-  const entry = (i, start, loop) => {
-    file.writeUInt16LE(start, aram + 0x300 + 4 * i);
-    file.writeUInt16LE(loop, aram + 0x300 + 4 * i + 2);
-  };
+  const { file, aram, entry } = spcSkeleton();
   LOOPS.forEach(({ filter, range, seed }, i) => {
     const attack = block(8, 0, seed + 1000);
     const loop = [block(range, filter, seed), block(range, filter, seed + 7)];
@@ -67,7 +58,6 @@ function loopSpc() {
       .copy(file, aram + unrolled);
     entry(LOOPS.length + i, unrolled, unrolled);
   });
-  file[0x10100 + 0x5d] = 0x03;
   return file;
 }
 

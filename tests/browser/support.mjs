@@ -79,6 +79,18 @@ export function instrument(blocks, looped, period) {
 // A snapshot with DIR = $03: entry 0 plays once, entry 1 loops from its
 // fourth block, entry 2 repeats entry 1.
 export function makeSpc() {
+  const { file, aram, entry } = spcSkeleton();
+  instrument(24, false, 37).copy(file, aram + 0x0400);
+  instrument(10, true, 16).copy(file, aram + 0x0800);
+  entry(0, 0x0400, 0x0400);
+  entry(1, 0x0800, 0x0800 + 27);
+  entry(2, 0x0800, 0x0800 + 27);
+  return file;
+}
+
+// An empty snapshot whose DSP's DIR register points at $0300, with a way
+// to write directory entry i there.
+export function spcSkeleton() {
   const file = Buffer.alloc(0x10200);
   file.write('SNES-SPC700 Sound File Data v0.30', 0, 'latin1');
   file[0x21] = 26;
@@ -89,13 +101,8 @@ export function makeSpc() {
     file.writeUInt16LE(start, aram + 0x300 + 4 * i);
     file.writeUInt16LE(loop, aram + 0x300 + 4 * i + 2);
   };
-  instrument(24, false, 37).copy(file, aram + 0x0400);
-  instrument(10, true, 16).copy(file, aram + 0x0800);
-  entry(0, 0x0400, 0x0400);
-  entry(1, 0x0800, 0x0800 + 27);
-  entry(2, 0x0800, 0x0800 + 27);
   file[0x10100 + 0x5d] = 0x03;
-  return file;
+  return { file, aram, entry };
 }
 
 // The page with its embedded data changed, escaped as the builder escapes
