@@ -4,28 +4,17 @@
 #include <cassert>
 
 #include "core/brr_block.h"
+#include "core/sample_stats.h"
 
 namespace {
-
-// FNV-1a over the samples of a pass: equal passes hash equal, and unequal
-// ones almost never do; a match is then checked sample for sample.
-uint64_t HashSamples(uint64_t hash, const int16_t* samples, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i) {
-        hash ^= static_cast<uint16_t>(samples[i]);
-        hash *= 0x100000001B3u;
-    }
-    return hash;
-}
-
-constexpr uint64_t kHashSeed = 0xCBF29CE484222325u;
 
 // Decodes one pass from history, hashing it; returns the history it leaves.
 ChipHistory HashPass(const uint8_t* loop, uint32_t blocks, ChipHistory history, uint64_t& hash) {
     int16_t block[kSamplesPerBlock];
-    hash = kHashSeed;
+    hash = kPcmHashSeed;
     for (uint32_t b = 0; b < blocks; ++b) {
         history = DecodeBrrChipFrom(loop + b * kBlockBytes, 1, history, block);
-        hash = HashSamples(hash, block, kSamplesPerBlock);
+        hash = HashPcm(hash, block, kSamplesPerBlock);
     }
     return history;
 }

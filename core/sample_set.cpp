@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <utility>
 
 #include "core/app_state.h"
@@ -25,23 +26,63 @@ void PlanLoop(const SampleSet& set, SetSample& sample) {
     sample.loopPlan = PlanChipLoop(blocks.data(), sample.blocks, sample.loopBlock);
 }
 
+// The instrument periods of each stable loop, analysed once per distinct
+// loop: entries that start apart but share their loop blocks often settle
+// into the same loop, and its transform is the costly part.
+class LoopTunings {
+public:
+    // 0 when the loop has no tone (or is too long to analyse).
+    uint32_t Periods(const LoopPlan& plan, const std::vector<int16_t>& pcm) {
+        const int16_t* loop = pcm.data() + plan.LoopStartSample();
+        const uint64_t length = plan.LoopSamples();
+        auto found = periods_.emplace(std::make_pair(length, HashPcm(kPcmHashSeed, loop, length)), 0);
+        if (!found.second) return found.first->second;
+        Tuning tuning;
+        if (EstimateLoopTuning(loop, static_cast<uint32_t>(length), kTuningRate, tuning))
+            found.first->second = tuning.periods;
+        return found.first->second;
+    }
+
+private:
+    std::map<std::pair<uint64_t, uint64_t>, uint32_t> periods_;  // (length, hash) -> periods
+};
+
+// Two rows that read the same blocks with the same loop decode alike (a
+// directory's entries often name one sample many times).
+bool SameSound(const SetSample& a, const SetSample& b) {
+    return a.dataStart == b.dataStart && a.blocks == b.blocks && a.stored == b.stored &&
+           a.loopKnown == b.loopKnown && a.loopBlock == b.loopBlock;
+}
+
+void CopyMeasures(const SetSample& from, SetSample& to) {
+    to.padding = from.padding;
+    to.chipLoop = from.chipLoop;
+    to.loopPlan = from.loopPlan;
+    to.silent = from.silent;
+    to.peak = from.peak;
+    to.tonePeriods = from.tonePeriods;
+}
+
 // Decodes each sample once, one at a time, for its silence, peak and the
-// tuning of a stable loop.
+// tuning of a stable loop; a row that sounds like an earlier one takes its
+// measures.
 void MeasureSamples(SampleSet& set) {
     std::vector<int16_t> pcm;
+    LoopTunings tunings;
+    std::map<uint32_t, size_t> firstAt;  // data start -> first row measured there
     for (SetSample& sample : set.samples) {
+        auto earlier = firstAt.emplace(sample.dataStart, &sample - set.samples.data());
+        if (!earlier.second && SameSound(set.samples[earlier.first->second], sample)) {
+            CopyMeasures(set.samples[earlier.first->second], sample);
+            continue;
+        }
         std::vector<uint8_t> blocks = set.Blocks(sample);
         sample.padding = PaddingShare(blocks.data(), sample.blocks);
         PlanLoop(set, sample);
         if (!set.Decode(sample, pcm)) continue;
         sample.peak = PcmPeak(pcm.data(), pcm.size());
         sample.silent = sample.peak == 0 ? 1 : 0;
-        const LoopPlan& plan = sample.loopPlan;
-        Tuning tuning;
-        if (sample.chipLoop && plan.stable &&
-            EstimateLoopTuning(pcm.data() + plan.LoopStartSample(), static_cast<uint32_t>(plan.LoopSamples()),
-                               kTuningRate, tuning))
-            sample.tonePeriods = tuning.periods;
+        if (sample.chipLoop && sample.loopPlan.stable) sample.tonePeriods = tunings.Periods(sample.loopPlan, pcm);
     }
 }
 

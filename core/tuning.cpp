@@ -7,9 +7,12 @@
 
 namespace {
 
-// Loops longer than this are not analysed: the transform's cost grows
-// with the length times its largest prime factor.
-constexpr uint32_t kMaxAnalysedLoop = 1u << 22;
+// Loops longer than this are not analysed: the transform's time and
+// memory grow with the length (a directory may name 256 of them). One pass
+// over all of audio RAM is under 2^17 samples, so only loops that repeat
+// after several passes of very long samples (over 8 s at 32000 Hz) go
+// untuned.
+constexpr uint32_t kMaxAnalysedLoop = 1u << 18;
 // A divisor of the chosen count takes over when the lines it adds carry
 // this share of the energy: the tone then has odd (or non-multiple-of-3)
 // harmonics that the chosen count would skip, so it is an octave (or a

@@ -199,6 +199,31 @@ TEST_F(InstrumentCliTest, SpcLoopsAreWrittenAsTheChipRepeatsThem) {
     EXPECT_GE(severalPasses, 1u);
 }
 
+// Rows that share a loop, start apart, repeat an entry, or loop over as
+// many samples of another tone: each gets the tuning of its own loop.
+TEST_F(InstrumentCliTest, EachLoopIsTunedByItsOwnSamples) {
+    struct Row {
+        uint16_t start, loop;
+        double hz;  // 144-sample loops: 9 periods of 16 samples, 6 of 24
+    };
+    const Row rows[] = {{0x0400, 0x0400 + 27, 2000.0},
+                        {0x0400 + 9, 0x0400 + 27, 2000.0},
+                        {0x0600, 0x0600 + 27, 32000.0 / 24},
+                        {0x0400, 0x0400 + 27, 2000.0}};
+    SpcBuilder spc;
+    spc.SetDir(0x03);
+    spc.Put(0x0400, EncodeInstrument(12, true, 16));
+    spc.Put(0x0600, EncodeInstrument(12, true, 24));
+    for (unsigned i = 0; i < 4; ++i) spc.PutEntry(0x0300, i, rows[i].start, rows[i].loop);
+    nlohmann::json listing = ListJson(Put("tones.spc", spc.file));
+    ASSERT_EQ(listing["samples"].size(), 4u);
+    for (unsigned i = 0; i < 4; ++i) {
+        const nlohmann::json& row = listing["samples"][i];
+        ASSERT_TRUE(row["tuning"].is_object()) << row;
+        EXPECT_NEAR(row["tuning"]["hz"].get<double>(), rows[i].hz, 0.01) << "row " << i;  // listed to 0.01 Hz
+    }
+}
+
 // One SoundFont per input, named after it or by --one-file, that FluidSynth
 // loads without a word of complaint, with a preset per sample and the kit.
 TEST_F(InstrumentCliTest, SoundFontsLoadInFluidSynth) {
