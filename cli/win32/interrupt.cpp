@@ -26,12 +26,18 @@ UINT ExitCodeFor(DWORD event) {
 void DeletePending(const char* path) { DeleteFileA(path); }
 
 BOOL WINAPI RemovePendingAndExit(DWORD event) {
+    // Deleting a file allocates from the process heap. Holding its lock
+    // while the main thread is stopped makes sure that thread is not stopped
+    // inside an allocation, holding the lock forever.
+    HANDLE heap = GetProcessHeap();
+    const bool heapLocked = HeapLock(heap) != 0;
     if (mainThread && SuspendThread(mainThread) != static_cast<DWORD>(-1)) {
         // SuspendThread only asks; reading the context waits until it has stopped.
         CONTEXT context = {};
         context.ContextFlags = CONTEXT_CONTROL;
         GetThreadContext(mainThread, &context);
     }
+    if (heapLocked) HeapUnlock(heap);
     ForEachPendingFile(DeletePending);
     // Not ExitProcess: the C runtime would flush streams whose locks the
     // stopped thread may hold. The POSIX build ends with _exit likewise.

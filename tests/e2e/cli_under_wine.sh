@@ -124,6 +124,18 @@ with open(sys.argv[1], "wb") as f:
             kill -0 "$pid" 2>/dev/null || break
             sleep 0.001
         done
+        # A program that outlives its Ctrl-C by this long is hung: say so
+        # and end it, rather than let the whole test time out unexplained.
+        for ((i = 0; i < 300; ++i)); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        if kill -0 "$pid" 2>/dev/null; then
+            fail "still running 30 s after Ctrl-C (interrupt sent: $caught; files: $(ls -A "$dir/windows" | tr '\n' ' '))"
+            kill -KILL "$pid" 2>/dev/null
+            wait "$pid"
+            return
+        fi
         wait "$pid"
         code=$?
         # Exit code 0: it ended before the interrupt came.
