@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "bench/report_memory.h"
-#include "core/app_state.h"
-#include "core/platform.h"
-#include "res/resource.h"
-#include "ui/headless/headless_platform.h"
+#include "app/app_state.h"
+#include "app/platform.h"
+#include "app/res/resource.h"
+#include "app/headless/headless_platform.h"
 
 namespace fs = std::filesystem;
 

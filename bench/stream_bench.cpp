@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "core/little_endian.h"
-#include "core/stream_loops.h"
-#include "core/transfer_stream.h"
+#include "engine/files/little_endian.h"
+#include "engine/inputs/stream_loops.h"
+#include "engine/inputs/transfer_stream.h"
 
 namespace fs = std::filesystem;
 

@@ -8,7 +8,7 @@
 
 #include "cli/paths.h"
 #include "cli/standard_output.h"
-#include "core/platform.h"
+#include "app/platform.h"
 
 namespace {
 

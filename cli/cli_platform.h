@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "ui/headless/headless_platform.h"
+#include "app/headless/headless_platform.h"
 
 class CliPlatform : public HeadlessPlatform {
 public:

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "cli/native_path.h"
-#include "core/file_system.h"
+#include "engine/files/file_system.h"
 
 namespace fs = std::filesystem;
 

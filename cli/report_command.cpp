@@ -15,8 +15,8 @@
 #include "report/report_page.h"
 #include "cli/sample_rows.h"
 #include "cli/standard_output.h"
-#include "core/file_system.h"
-#include "output/whole_file.h"
+#include "engine/files/file_system.h"
+#include "engine/files/whole_file.h"
 
 namespace fs = std::filesystem;
 

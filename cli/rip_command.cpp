@@ -21,12 +21,12 @@
 #include "cli/paths.h"
 #include "cli/sample_options.h"
 #include "cli/standard_output.h"
-#include "core/file_system.h"
-#include "core/log_sink.h"
-#include "output/sample_soundfont.h"
-#include "output/sample_writer.h"
-#include "output/wav_header.h"
-#include "output/wav_loop.h"
+#include "engine/files/file_system.h"
+#include "engine/log/log_sink.h"
+#include "engine/formats/sample_soundfont.h"
+#include "engine/formats/sample_writer.h"
+#include "engine/formats/wav_header.h"
+#include "engine/formats/wav_loop.h"
 
 #ifdef _WIN32
 #include <fcntl.h>

@@ -10,8 +10,8 @@
 
 #include "cli/paths.h"
 #include "cli/standard_output.h"
-#include "core/file_system.h"
-#include "core/log_sink.h"
+#include "engine/files/file_system.h"
+#include "engine/log/log_sink.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/session.h"
-#include "core/sample_set.h"
-#include "core/snes_mapping.h"
-#include "output/sample_images.h"
+#include "engine/inputs/sample_set.h"
+#include "engine/scan/snes_mapping.h"
+#include "engine/formats/sample_images.h"
 
 // The options about decoding and describing samples, shared by the
 // subcommands; the rip-only ones are ignored elsewhere.

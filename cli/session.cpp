@@ -6,12 +6,12 @@
 #include <functional>
 
 #include "cli/paths.h"
-#include "core/brr_block.h"
-#include "core/brr_chip_decoder.h"
-#include "core/memory.h"
-#include "core/rom_loader.h"
-#include "core/scanner.h"
-#include "res/resource.h"
+#include "engine/brr/brr_block.h"
+#include "engine/brr/brr_chip_decoder.h"
+#include "app/memory.h"
+#include "app/rom_loader.h"
+#include "engine/scan/scanner.h"
+#include "app/res/resource.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "cli/cli_platform.h"
-#include "core/app_state.h"
-#include "core/scanned_run.h"
+#include "app/app_state.h"
+#include "engine/scan/scanned_run.h"
 
 // Exit codes of voxtrawl-cli.
 constexpr int kExitOk = 0;

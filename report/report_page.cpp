@@ -5,9 +5,9 @@
 #include <nlohmann/json.hpp>
 
 #include "report_page_text.h"  // generated from report_page.{html,css,js}
-#include "core/app_state.h"
-#include "core/brr_block.h"
-#include "output/wav_header.h"
+#include "app/app_state.h"
+#include "engine/brr/brr_block.h"
+#include "engine/formats/wav_header.h"
 
 namespace {
 

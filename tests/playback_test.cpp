@@ -1,11 +1,11 @@
 #include <cstring>
 #include <string>
 
-#include "output/playback.h"
-#include "output/wav_header.h"
-#include "res/resource.h"
+#include "app/playback.h"
+#include "engine/formats/wav_header.h"
+#include "app/res/resource.h"
 #include "tests/test_support.h"
-#include "ui/log.h"
+#include "app/log.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/stream_loops.h"
+#include "engine/inputs/stream_loops.h"
 #include "tests/test_support.h"
 
 constexpr uint8_t kPage = 0x30;  // the page the drivers store to DIR

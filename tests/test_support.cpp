@@ -5,12 +5,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "core/memory.h"
-#include "output/whole_file.h"
-#include "output/wav_header.h"
-#include "res/resource.h"
-#include "ui/about_help.h"
-#include "ui/log.h"
+#include "app/memory.h"
+#include "engine/files/whole_file.h"
+#include "engine/formats/wav_header.h"
+#include "app/res/resource.h"
+#include "app/about_help.h"
+#include "app/log.h"
 
 #include <grp.h>
 #include <sys/wait.h>

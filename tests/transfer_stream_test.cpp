@@ -1,8 +1,8 @@
 #include <cstdint>
 #include <random>
 
-#include "core/stream_loops.h"
-#include "core/transfer_stream.h"
+#include "engine/inputs/stream_loops.h"
+#include "engine/inputs/transfer_stream.h"
 #include "tests/spc_builder.h"
 #include "tests/stream_builder.h"
 #include "tests/test_support.h"

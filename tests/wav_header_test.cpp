@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "output/wav_header.h"
+#include "engine/formats/wav_header.h"
 #include "tests/test_support.h"
 
 namespace {

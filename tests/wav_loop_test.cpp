@@ -1,8 +1,8 @@
 #include <cstdint>
 
-#include "core/little_endian.h"
-#include "output/wav_header.h"
-#include "output/wav_loop.h"
+#include "engine/files/little_endian.h"
+#include "engine/formats/wav_header.h"
+#include "engine/formats/wav_loop.h"
 #include "tests/test_support.h"
 
 namespace {

@@ -1,0 +1,20 @@
+// A sample set as one SoundFont: each sample an instrument at the file's
+// rate, looped as the chip repeats it and rooted on the key its tuning
+// names. The PCM streams through one sample's reader at a time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/inputs/sample_set.h"
+#include "engine/formats/soundfont.h"
+
+// What the bank says of each sample, in the order given. Preset names are
+// the samples' file names without extension: row numbers, directory indexes.
+std::vector<SoundFontSample> SoundFontSamplesOf(const SampleSet& set, const std::vector<const SetSample*>& samples,
+                                                int32_t rate);
+
+// Writes the bank of these samples to sink. May throw std::bad_alloc.
+SoundFontError WriteSetSoundFont(const SampleSet& set, const std::vector<const SetSample*>& samples, int32_t rate,
+                                 const std::string& bankName, const SoundFontSink& sink);
