@@ -5,13 +5,8 @@
 #include <cstdint>
 #include <string>
 
-constexpr unsigned kMaxSamples = 1280;
-constexpr int kInitialFrequency = 8000;
-// The rates a sample can be played and saved at, as the Samples window
-// offers them; the initial one among them.
-constexpr unsigned kRateCount = 10;
-constexpr int32_t kRates[kRateCount] = {5500, 6000, 7333, 8000, 11025, 16000, 22050, 32000, 44100, 48000};
-constexpr int kInitialMinRunBytes = 568;
+#include "engine/formats/sample_rates.h"
+#include "engine/scan/scanner.h"
 
 // Opaque window-system handle; only the Win32 front end knows what it holds.
 using Handle = void*;

@@ -22,7 +22,7 @@ bool FillPlayBuffer(unsigned s) {
     uint32_t bytes = app.sampleBytes[s];
     app.playBuffer = static_cast<uint8_t*>(AllocBlock(size_t{bytes} + kWavHeaderSize));
     if (!app.playBuffer) return false;
-    std::memcpy(app.playBuffer, BuildWavHeader(bytes, app.frequency), kWavHeaderSize);
+    std::memcpy(app.playBuffer, BuildWavHeader(bytes, app.frequency).data(), kWavHeaderSize);
     std::memcpy(app.playBuffer + kWavHeaderSize, app.sampleData[s], bytes);
     return true;
 }

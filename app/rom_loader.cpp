@@ -7,16 +7,12 @@
 #include <string>
 
 #include "app/app_state.h"
-#include "engine/files/file_system.h"
 #include "app/memory.h"
 #include "app/platform.h"
 #include "app/res/resource.h"
 #include "engine/log/log_sink.h"
 
 namespace {
-
-// The loader counts bytes in a signed 32-bit number.
-constexpr uintmax_t kMaxRomBytes = 0x7FFFFFFF;
 
 // Picks the path to load: the command line's, or the user's choice.
 bool ChooseRomPath(std::string& path) {
@@ -37,36 +33,17 @@ LoadResult Failed(LoadFailure failure, int error = 0) {
     return result;
 }
 
+// Shows the box of a failed load; returns the button pressed.
+int ShowProblem(const LoadProblem& problem, unsigned type = kMbStop) {
+    return ShowMessage(true, problem.caption.c_str(), type, "%s", problem.text.c_str());
+}
+
 // Finds the size of a loadable file; reports why not otherwise.
 LoadResult QueryRomSize(const std::string& path, uint32_t& size) {
-    FileInfo info;
-    if (int error = StatFile(path, info)) {
-        ShowMessage(true, "Internal Error (?)", kMbStop, "Unable to stat() file '%s'.", path.c_str());
-        return Failed(LoadFailure::kStat, error);
-    }
-    // Reading a directory or a device would fail only after the loaded ROM is gone.
-    if (info.kind == FileKind::kDirectory) {
-        ShowMessage(true, "Can't Load Rom...!", kMbStop, "%s is a directory, not a ROM image.", path.c_str());
-        return Failed(LoadFailure::kDirectory, EISDIR);
-    }
-    if (info.kind != FileKind::kRegular) {
-        ShowMessage(true, "Can't Load Rom...!", kMbStop, "%s is not a regular file, so it can't be a ROM image.",
-                    path.c_str());
-        return Failed(LoadFailure::kNotRegular);
-    }
-    if (info.size == 0) {
-        ShowMessage(true, "Ahem...", kMbStop, "%s is 0 bytes!  Bet you didn't\nthink I knew that or something...\n",
-                    path.c_str());
-        return Failed(LoadFailure::kEmpty);
-    }
-    if (info.size > kMaxRomBytes) {
-        ShowMessage(true, "Can't Load Rom...!", kMbStop,
-                    "%s is too big to load.\nA ROM image must be smaller than 2 GiB (2147483648 bytes).",
-                    path.c_str());
-        return Failed(LoadFailure::kTooBig, EFBIG);
-    }
-    size = static_cast<uint32_t>(info.size);
-    return LoadResult();
+    LoadProblem problem = CheckImageFile(path, size);
+    if (problem.Ok()) return LoadResult();
+    ShowProblem(problem);
+    return Failed(problem.failure, problem.error);
 }
 
 // Opens the file, offering Retry for as long as the user wants.
@@ -76,11 +53,7 @@ std::FILE* OpenRom(const std::string& path, int& error) {
         std::FILE* file = std::fopen(path.c_str(), "rb");
         if (file) return file;
         error = errno;
-        int answer = ShowMessage(true, "Can't Load Rom...!", kMbRetryCancelStop,
-                                 "Here I sit all broken hearted,\ntried to load your rom,\n\nBut only farted.\n\n\n"
-                                 "...Couldn't load %s.",
-                                 path.c_str());
-        if (answer != kIdRetry) return nullptr;
+        if (ShowProblem(OpenProblem(path, error), kMbRetryCancelStop) != kIdRetry) return nullptr;
     }
 }
 
@@ -89,27 +62,15 @@ std::FILE* OpenRom(const std::string& path, int& error) {
 LoadResult ReadRom(std::FILE* file, const std::string& path, uint32_t size) {
     app.romData = static_cast<uint8_t*>(AllocBlock(size));
     if (!app.romData) {
-        ShowMessage(true, "Out of Memory", kMbStop,
-                    "Looks like Windows couldn't grab me enough\nfree memory to load your %d byte ROM...",
-                    static_cast<int>(size));
+        ShowProblem(NoMemoryProblem(size));
         return Failed(LoadFailure::kNoMemory, ENOMEM);
     }
     errno = 0;
     size_t bytesRead = std::fread(app.romData, 1, size, file);
-    if (errno != 0) {
-        int error = errno;
-        ShowMessage(true, "Trouble Reading File", kMbStop,
-                    "The file loaded ok, and you had enough\nmemory to load it, but an error occurred while\n"
-                    "reading the file %s\n",
-                    path.c_str());
-        return Failed(LoadFailure::kRead, error);
-    }
-    if (bytesRead < size) {
-        ShowMessage(true, "Trouble Reading File", kMbStop,
-                    "The file loaded ok, and you had enough\nmemory to load it, but I only read %d\n"
-                    "bytes of the %d byte file %s\n",
-                    static_cast<int>(bytesRead), static_cast<int>(size), path.c_str());
-        return Failed(LoadFailure::kShortRead);
+    if (errno != 0 || bytesRead < size) {
+        LoadProblem problem = ReadProblem(path, errno, bytesRead, size);
+        ShowProblem(problem);
+        return Failed(problem.failure, problem.error);
     }
     return LoadResult();
 }
@@ -152,31 +113,6 @@ LoadResult LoadAndRip() {
     EnableRomCommands();
     platform.PostCommand(IDM_RIP);
     return result;
-}
-
-LoadResult LoadRomImage(const std::string& path, const uint8_t* bytes, size_t size) {
-    if (size == 0) {
-        ShowMessage(true, "Ahem...", kMbStop, "%s is 0 bytes!  Bet you didn't\nthink I knew that or something...\n",
-                    path.c_str());
-        return Failed(LoadFailure::kEmpty);
-    }
-    if (size > kMaxRomBytes) {
-        ShowMessage(true, "Can't Load Rom...!", kMbStop,
-                    "%s is too big to load.\nA ROM image must be smaller than 2 GiB (2147483648 bytes).",
-                    path.c_str());
-        return Failed(LoadFailure::kTooBig, EFBIG);
-    }
-    FreeAll();
-    app.romData = static_cast<uint8_t*>(AllocBlock(size));
-    if (!app.romData) return Failed(LoadFailure::kNoMemory, ENOMEM);
-    std::memcpy(app.romData, bytes, size);
-    app.romSize = static_cast<uint32_t>(size);
-    app.romPath = path;
-    LogPrint("\r\nYay!\r\nROM %s loaded ok.\r\n\r\nStats:\r\n%d bytes\r\nTook %d milliseconds", path.c_str(),
-             static_cast<int>(size), 0);
-    EnableRomCommands();
-    CurrentPlatform().PostCommand(IDM_RIP);
-    return LoadResult();
 }
 
 void UnloadRom() {

@@ -31,7 +31,7 @@ unsigned ListedSamples() {
 bool WriteSamples(OutputFile& file, unsigned first, unsigned count) {
     uint32_t total = 0;
     for (unsigned i = first; i < first + count; ++i) total += app.sampleBytes[i];
-    bool ok = WriteOutput(file, BuildWavHeader(total, app.frequency), kWavHeaderSize);
+    bool ok = WriteOutput(file, BuildWavHeader(total, app.frequency).data(), kWavHeaderSize);
     for (unsigned i = first; ok && i < first + count; ++i) ok = WriteOutput(file, app.sampleData[i], app.sampleBytes[i]);
     return ok;
 }
@@ -116,12 +116,6 @@ std::string SaveDirectoryFor(const std::string& romPath) {
     return romPath.substr(0, dot);
 }
 
-uint64_t ListedPcmBytes() {
-    uint64_t total = 0;
-    for (unsigned i = 0; i < ListedSamples(); ++i) total += app.sampleBytes[i];
-    return total;
-}
-
 SaveResult SaveCurrentSample() { return SaveThroughDialog(app.currentSample - 1, 1); }
 
 SaveResult SaveAllCommand() {
@@ -138,14 +132,6 @@ SaveResult SaveAllCommand() {
 }
 
 SaveResult SaveAllSamplesOneFile() { return SaveThroughDialog(0, ListedSamples()); }
-
-int SaveAllSamplesToStream(std::FILE* stream) {
-    OutputFile file;
-    file.stream = stream;
-    if (!WriteSamples(file, 0, ListedSamples())) return file.error;
-    errno = 0;
-    return std::fflush(stream) == 0 ? 0 : (errno ? errno : EIO);
-}
 
 SaveResult SaveEachSample() {
     if (!app.sampleData[0]) {

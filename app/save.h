@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 // What a save did, for a front end that decides by it rather than by the
@@ -27,13 +26,5 @@ SaveResult SaveAllSamplesOneFile();
 SaveResult SaveEachSample();
 // The same into a directory of the caller's choice.
 SaveResult SaveEachSampleInto(const std::string& directory);
-// Writes every sample behind one header to a stream that is already open
-// (standard output); returns 0 or the errno of the failed write.
-int SaveAllSamplesToStream(std::FILE* stream);
-
-// The PCM bytes of every sample in the table, counted without wrapping:
-// the one-file saves hold this much behind their header.
-uint64_t ListedPcmBytes();
-
 // The directory that SaveEachSample writes into for this ROM path.
 std::string SaveDirectoryFor(const std::string& romPath);

@@ -12,6 +12,7 @@
 
 #include "app/app_state.h"
 #include "engine/brr/brr_decoder.h"
+#include "app/scan_loop.h"
 #include "app/memory.h"
 #include "app/platform.h"
 #include "tests/brr_model.h"

@@ -22,6 +22,7 @@
 #include "engine/files/little_endian.h"
 #include "app/platform.h"
 #include "engine/scan/scanner.h"
+#include "app/scan_loop.h"
 #include "tests/brr_model.h"
 #include "fuzz/fuzz_check.h"
 #include "engine/formats/wav_header.h"

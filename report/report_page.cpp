@@ -5,7 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include "report_page_text.h"  // generated from report_page.{html,css,js}
-#include "app/app_state.h"
+#include "engine/formats/sample_rates.h"
+#include "engine/scan/scanner.h"
 #include "engine/brr/brr_block.h"
 #include "engine/formats/wav_header.h"
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "engine/brr/brr_decoder.h"
+#include "app/scan_loop.h"
 #include "app/memory.h"
 #include "app/res/resource.h"
 #include "tests/brr_model.h"

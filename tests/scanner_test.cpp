@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/brr/brr_decoder.h"
+#include "app/scan_loop.h"
 #include "app/memory.h"
 #include "engine/scan/scanner.h"
 #include "app/res/resource.h"

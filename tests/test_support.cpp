@@ -128,8 +128,8 @@ const std::vector<size_t>& AllocationRequests() { return allocRequests; }
 Bytes ExpectedWav(unsigned first, unsigned count) {
     uint32_t total = 0;
     for (unsigned i = first; i < first + count; ++i) total += app.sampleBytes[i];
-    const uint8_t* header = BuildWavHeader(total, app.frequency);
-    Bytes wav(header, header + kWavHeaderSize);
+    WavHeader header = BuildWavHeader(total, app.frequency);
+    Bytes wav(header.begin(), header.end());
     for (unsigned i = first; i < first + count; ++i) {
         const auto* pcm = reinterpret_cast<const uint8_t*>(app.sampleData[i]);
         wav.insert(wav.end(), pcm, pcm + app.sampleBytes[i]);

@@ -33,8 +33,8 @@ TEST(WavLoopTest, SmplChunkWithOneForwardLoop) {
 
 TEST(WavLoopTest, RiffSizeCountsTheExtraChunk) {
     uint8_t header[kWavHeaderSize];
-    const uint8_t* built = BuildWavHeader(2048, 32000);
-    std::copy(built, built + kWavHeaderSize, header);
+    WavHeader built = BuildWavHeader(2048, 32000);
+    std::copy(built.begin(), built.end(), header);
     GrowRiffSize(header, kSmplChunkBytes);
     EXPECT_EQ(GetLe32(header + 4), 2048u + 36 + 68);
     EXPECT_EQ(GetLe32(header + 40), 2048u);  // the data chunk is unchanged

@@ -6,6 +6,7 @@
 #include "app/app_state.h"
 #include "engine/files/file_system.h"
 #include "engine/scan/scanner.h"
+#include "app/scan_loop.h"
 #include "app/commands.h"
 #include "app/log.h"
 
@@ -38,11 +39,6 @@ void HeadlessPlatform::Run(unsigned id) {
 }
 
 void HeadlessPlatform::Dispatch(unsigned id) { RunCommand(id); }
-
-bool HeadlessPlatform::MenuEnabled(unsigned id) const {
-    auto item = menuEnabled.find(id);
-    return item != menuEnabled.end() && item->second;
-}
 
 void HeadlessPlatform::EnableMenuCommand(unsigned id, bool enabled) { menuEnabled[id] = enabled; }
 

@@ -25,8 +25,6 @@ public:
     bool QueueEmpty() const { return queue.empty(); }
     bool QuitPosted() const { return quitPosted; }
 
-    // Whether the main menu item with this command id is enabled.
-    bool MenuEnabled(unsigned id) const;
     unsigned Progress() const { return progress; }
 
     void EnableMenuCommand(unsigned id, bool enabled) override;

@@ -1,6 +1,7 @@
 // Entry point: builds the main window, runs the message loop (which also
 // runs a pending rip from idle time) and releases everything at exit.
 #include "engine/scan/scanner.h"
+#include "app/scan_loop.h"
 #include "app/playback.h"
 #include "app/res/resource.h"
 #include "app/about_help.h"

@@ -1,40 +1,18 @@
 #include "engine/brr/brr_decoder.h"
 
 #include <algorithm>
-#include <string>
 
-#include "app/app_state.h"
 #include "engine/brr/brr_block.h"
-#include "app/memory.h"
-#include "engine/log/log_sink.h"
 
 namespace {
 
-// A WAVE header fits in front of the PCM later without another copy.
-constexpr uint32_t kHeaderRoom = 44;
 constexpr uint32_t kPcmBytesPerBlock = 32;
 constexpr unsigned kDataBytesPerBlock = 8;
-// The most PCM one WAVE file can describe: its RIFF size field holds size + 36.
-constexpr uint64_t kMaxPcmBytes = 0xFFFFFFFFu - 36;
-
 // Reduces a value modulo 65536 into the signed 16-bit range: the sound
 // hardware wraps rather than clamps.
 int16_t WrapToInt16(int32_t value) {
     uint32_t low = static_cast<uint32_t>(value) & 0xFFFFu;
     return static_cast<int16_t>(low >= 0x8000u ? static_cast<int32_t>(low) - 0x10000 : static_cast<int32_t>(low));
-}
-
-RunOutcome StoreDecodedSample(uint32_t size) {
-    if (app.sampleCount < kMaxSamples) {
-        app.sampleData[app.sampleCount] = app.decodeBuffer;
-        app.sampleBytes[app.sampleCount] = size;
-        app.decodeBuffer = nullptr;
-        ++app.sampleCount;
-        return RunOutcome::kStored;
-    }
-    FreeDecodeBuffer();
-    LogPrint("\r\nMax of %d samples reached.", static_cast<int>(kMaxSamples));
-    return RunOutcome::kTableFull;
 }
 
 }  // namespace
@@ -82,23 +60,4 @@ void DecodeSpecRun(const uint8_t* rom, uint32_t runStart, uint32_t runEnd, int16
 
 uint64_t DecodedSize(uint32_t runStart, uint32_t runEnd) {
     return (uint64_t{runEnd} - runStart + (kBlockBytes - 1)) / kBlockBytes * kPcmBytesPerBlock;
-}
-
-RunOutcome DecodeRun() {
-    FreeDecodeBuffer();
-    uint64_t wideSize = DecodedSize(app.runStart, app.runEnd);
-    // A run of over a gigabyte decodes to more than a WAVE file can hold;
-    // a 32-bit size would wrap and store a cut sample as if it were whole.
-    if (wideSize > kMaxPcmBytes) {
-        LogPrint("\r\nError allocating %s bytes.", std::to_string(wideSize).c_str());
-        return RunOutcome::kNoMemory;
-    }
-    uint32_t size = static_cast<uint32_t>(wideSize);
-    app.decodeBuffer = static_cast<int16_t*>(AllocBlock(static_cast<size_t>(size) + kHeaderRoom));
-    if (!app.decodeBuffer) {
-        LogPrint("\r\nError allocating %d bytes.", static_cast<int>(size));
-        return RunOutcome::kNoMemory;
-    }
-    DecodeSpecRun(app.romData, app.runStart, app.runEnd, app.decodeBuffer, size / 2);
-    return StoreDecodedSample(size);
 }

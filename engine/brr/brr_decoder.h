@@ -1,19 +1,8 @@
-// Decodes one run of BRR blocks into 16-bit PCM and stores it as the
-// next sample.
+// The program's own BRR decoding of a run: full-scale arithmetic with
+// truncating division and a 16-bit wrap, the end block left out.
 #pragma once
 
 #include <cstdint>
-
-// What became of a run handed to DecodeRun.
-enum class RunOutcome {
-    kStored,     // in the next slot of the sample table
-    kTableFull,  // every slot was taken
-    kNoMemory,   // no buffer could be had (or none could be that large)
-};
-
-// Decodes app.runStart..app.runEnd of app.romData into the next slot of
-// the sample table.
-RunOutcome DecodeRun();
 
 // Decodes every block of rom before the one whose header sits at runEnd
 // into out, which holds capacity samples (DecodedSize / 2).

@@ -1,20 +1,39 @@
 #include "engine/formats/sample_images.h"
 
-#include "engine/files/little_endian.h"
+#include <cerrno>
+#include <new>
+
 #include "engine/analysis/tuning.h"
+#include "engine/files/little_endian.h"
 #include "engine/formats/brr_export.h"
-#include "engine/formats/sample_soundfont.h"
-#include "engine/formats/wav_header.h"
 #include "engine/formats/wav_loop.h"
+#include "engine/inputs/sample_reader.h"
 
 namespace {
 
-std::vector<uint8_t> WavImage(const SampleSet& set, const SetSample& sample, int32_t rate) {
+uint64_t TotalPcmBytes(const SampleSet& set, const std::vector<const SetSample*>& samples) {
+    uint64_t total = 0;
+    for (const SetSample* sample : samples) total += set.PcmBytes(*sample);
+    return total;
+}
+
+// "WHAT holds N bytes of PCM, more than ...", or empty within the limit.
+std::string TooLarge(uint64_t pcmBytes, const std::string& what, uint64_t limit) {
+    if (pcmBytes <= limit) return "";
+    return what + " holds " + std::to_string(pcmBytes) +
+           " bytes of PCM, more than one WAVE file can describe (" + std::to_string(limit) +
+           " bytes); nothing was written.";
+}
+
+}  // namespace
+
+std::vector<uint8_t> WavImage(const SampleSet& set, const SetSample& sample, const WriteSettings& settings) {
+    const int32_t rate = settings.rate;
     std::vector<int16_t> pcm;
     set.Decode(sample, pcm);
     uint32_t dataBytes = static_cast<uint32_t>(pcm.size() * 2);
-    const uint8_t* header = BuildWavHeader(dataBytes, rate);
-    std::vector<uint8_t> file(header, header + kWavHeaderSize);
+    WavHeader header = BuildWavHeader(dataBytes, rate);
+    std::vector<uint8_t> file(header.begin(), header.end());
     file.reserve(kWavHeaderSize + dataBytes + kSmplChunkBytes);
     AppendPcm(file, pcm.data(), pcm.size());
     if (HasSmplChunk(sample) && !pcm.empty()) {
@@ -24,7 +43,7 @@ std::vector<uint8_t> WavImage(const SampleSet& set, const SetSample& sample, int
         Tuning tuning;
         if (set.LoopTuning(sample, rate, tuning)) pitch = SmplPitchOf(tuning);
         uint8_t chunk[kSmplChunkBytes];
-        BuildSmplChunk(chunk, rate, static_cast<uint32_t>(sample.loopPlan.LoopStartSample()),
+        BuildSmplChunk(chunk, rate, static_cast<uint32_t>(sample.measures.loopPlan.LoopStartSample()),
                        static_cast<uint32_t>(pcm.size() - 1), pitch.unityNote, pitch.pitchFraction);
         GrowRiffSize(file.data(), kSmplChunkBytes);
         file.insert(file.end(), chunk, chunk + kSmplChunkBytes);
@@ -32,37 +51,52 @@ std::vector<uint8_t> WavImage(const SampleSet& set, const SetSample& sample, int
     return file;
 }
 
-}  // namespace
-
-const char* FormatExtension(SampleFormat format) {
-    switch (format) {
-    case SampleFormat::Brr: return ".brr";
-    case SampleFormat::Wav: return ".wav";
-    case SampleFormat::Sf2: return ".sf2";
-    }
-    return ".wav";
+std::vector<uint8_t> BrrImage(const SampleSet& set, const SetSample& sample, const WriteSettings& settings) {
+    return BuildBrrFile(set.Blocks(sample).data(), sample.blocks, settings.brrLoopHeader, sample.LoopOffsetBytes());
 }
 
-bool HasSmplChunk(const SetSample& sample) { return sample.chipLoop; }
-
-std::vector<uint8_t> SampleFileImage(const SampleSet& set, const SetSample& sample, const FileFormat& format,
-                                     int32_t rate) {
-    switch (format.format) {
-    case SampleFormat::Brr:
-        return BuildBrrFile(set.Blocks(sample).data(), sample.blocks, format.brrLoopHeader, sample.LoopOffsetBytes());
-    case SampleFormat::Wav: return WavImage(set, sample, rate);
-    case SampleFormat::Sf2: {
-        std::vector<uint8_t> file;
-        WriteSetSoundFont(set, {&sample}, rate, set.BaseName(sample),
-                          [&file](const uint8_t* data, size_t bytes) {
-                              file.insert(file.end(), data, data + bytes);
-                              return true;
-                          });
-        return file;
+int WriteJoinedWav(const SampleSet& set, const std::vector<const SetSample*>& samples, const WriteSettings& settings,
+                   OutputFile& file) {
+    uint64_t total = TotalPcmBytes(set, samples);
+    if (!FitsOneWavFile(total)) return EFBIG;
+    if (!WriteOutput(file, BuildWavHeader(static_cast<uint32_t>(total), settings.rate).data(), kWavHeaderSize))
+        return file.error;
+    try {
+        std::vector<int16_t> pcm(1 << 16);
+        std::vector<uint8_t> bytes;
+        for (const SetSample* sample : samples) {
+            SampleReader reader(set, *sample);
+            for (uint32_t got; (got = reader.Read(pcm.data(), static_cast<uint32_t>(pcm.size()))) > 0;) {
+                bytes.clear();
+                AppendPcm(bytes, pcm.data(), got);
+                if (!WriteOutput(file, bytes.data(), bytes.size())) return file.error;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return ENOMEM;
     }
-    }
-    return {};
+    return 0;
 }
+
+std::string RefuseLargeWav(const SampleSet& set, const std::vector<const SetSample*>& samples,
+                           const std::vector<std::string>& names, bool joined, const std::string& /*shown*/,
+                           const WriteSettings& settings) {
+    if (joined) return TooLarge(TotalPcmBytes(set, samples), "the samples together", settings.maxWavPcm);
+    for (size_t k = 0; k < samples.size(); ++k) {
+        const SetSample& sample = *samples[k];
+        std::string refusal = TooLarge(set.PcmBytes(sample) + (HasSmplChunk(sample) ? kSmplChunkBytes : 0),
+                                       "sample " + names[k], settings.maxWavPcm);
+        if (!refusal.empty()) return refusal;
+    }
+    return "";
+}
+
+std::string WavFolderNote(unsigned written, const std::string& folder, const WriteSettings& settings) {
+    return "\r\nWrote " + std::to_string(written) + " .wav files in directory " + folder + " at frequency " +
+           std::to_string(settings.rate) + ".";
+}
+
+bool HasSmplChunk(const SetSample& sample) { return sample.measures.chipLoop; }
 
 void AppendPcm(std::vector<uint8_t>& out, const int16_t* pcm, size_t count) {
     size_t at = out.size();

@@ -1,6 +1,8 @@
 #include "engine/formats/sample_soundfont.h"
 
+#include <cerrno>
 #include <memory>
+#include <new>
 
 #include "engine/inputs/sample_reader.h"
 #include "engine/analysis/tuning.h"
@@ -15,9 +17,9 @@ std::vector<SoundFontSample> SoundFontSamplesOf(const SampleSet& set, const std:
         uint64_t points = set.PcmBytes(*sample) / 2;
         // Too long for a sample header: CheckSoundFont refuses the bank.
         entry.length = points > UINT32_MAX ? 0 : static_cast<uint32_t>(points);
-        if (sample->chipLoop) {
+        if (sample->measures.chipLoop) {
             entry.looped = true;
-            entry.loopStart = static_cast<uint32_t>(sample->loopPlan.LoopStartSample());
+            entry.loopStart = static_cast<uint32_t>(sample->measures.loopPlan.LoopStartSample());
             entry.loopEnd = entry.length;
         }
         Tuning tuning;
@@ -52,4 +54,34 @@ SoundFontError WriteSetSoundFont(const SampleSet& set, const std::vector<const S
         return true;
     };
     return WriteSoundFont(SoundFontSamplesOf(set, samples, rate), bankName, pcm, sink);
+}
+
+int WriteSoundFontFile(const SampleSet& set, const std::vector<const SetSample*>& samples,
+                       const WriteSettings& settings, OutputFile& file) {
+    SoundFontError error;
+    try {
+        error = WriteSetSoundFont(set, samples, settings.rate, settings.bankName,
+                                  [&file](const uint8_t* data, size_t bytes) { return WriteOutput(file, data, bytes); });
+    } catch (const std::bad_alloc&) {
+        return ENOMEM;
+    }
+    switch (error) {
+    case SoundFontError::None: return 0;
+    case SoundFontError::WriteFailed: return file.error;
+    case SoundFontError::PcmFailed: return ENOMEM;
+    default: return EINVAL;
+    }
+}
+
+std::string RefuseSoundFont(const SampleSet& set, const std::vector<const SetSample*>& samples,
+                            const std::vector<std::string>& /*names*/, bool /*joined*/, const std::string& shown,
+                            const WriteSettings& settings) {
+    SoundFontError refused = CheckSoundFont(SoundFontSamplesOf(set, samples, settings.rate), settings.bankName);
+    if (refused == SoundFontError::None) return "";
+    return "cannot write " + shown + ": " + DescribeSoundFontError(refused) + "; nothing was written.";
+}
+
+std::string SoundFontNote(const std::string& path, size_t samples, const WriteSettings& settings) {
+    return "\r\nSaved " + path + " with " + std::to_string(samples) + " samples at frequency " +
+           std::to_string(settings.rate) + ".";
 }

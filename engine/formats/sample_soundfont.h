@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/formats/file_formats.h"
 #include "engine/inputs/sample_set.h"
 #include "engine/formats/soundfont.h"
 
@@ -18,3 +19,15 @@ std::vector<SoundFontSample> SoundFontSamplesOf(const SampleSet& set, const std:
 // Writes the bank of these samples to sink. May throw std::bad_alloc.
 SoundFontError WriteSetSoundFont(const SampleSet& set, const std::vector<const SetSample*>& samples, int32_t rate,
                                  const std::string& bankName, const SoundFontSink& sink);
+
+// The format's writer: the samples as one SoundFont named settings.bankName
+// into an open file, holding one decoded sample at a time. Returns 0 or an
+// errno value (ENOMEM when a sample could not be decoded).
+int WriteSoundFontFile(const SampleSet& set, const std::vector<const SetSample*>& samples,
+                       const WriteSettings& settings, OutputFile& file);
+// A bank the format cannot describe.
+std::string RefuseSoundFont(const SampleSet& set, const std::vector<const SetSample*>& samples,
+                            const std::vector<std::string>& names, bool joined, const std::string& shown,
+                            const WriteSettings& settings);
+// "Saved PATH with N samples at frequency R."
+std::string SoundFontNote(const std::string& path, size_t samples, const WriteSettings& settings);

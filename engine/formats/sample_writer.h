@@ -1,6 +1,6 @@
-// Saving a sample set: the names a rip writes, every file of a folder
-// whole (written to temporary names, synced together, then renamed), or
-// all samples in one WAVE file or one SoundFont written sample after sample.
+// Saving a sample set as a folder of files, one per sample: the names a rip
+// writes, and every file of the folder whole (written to temporary names,
+// synced together, then renamed).
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/inputs/sample_set.h"
-#include "engine/formats/sample_images.h"
+#include "engine/formats/file_formats.h"
 #include "engine/files/whole_file.h"
 
 struct PlannedFile {
@@ -22,13 +22,10 @@ struct RipPlan {
     std::vector<PlannedFile> files;
     unsigned skippedSilent = 0;
 };
-RipPlan PlanFiles(const SampleSet& set, const FileFormat& format);
+RipPlan PlanFiles(const SampleSet& set, const FileFormat& format, bool skipSilent);
 
 // The planned samples, in order.
 std::vector<const SetSample*> PlannedSamples(const RipPlan& plan);
-
-// The PCM bytes of the planned samples back to back.
-uint64_t PlannedPcmBytes(const SampleSet& set, const RipPlan& plan);
 
 struct WriteOutcome {
     unsigned written = 0;
@@ -40,17 +37,4 @@ struct WriteOutcome {
 // Writes the planned files into the folder, which must exist. The files
 // written before a failure are kept; the failed one and later ones are not.
 WriteOutcome WriteFolder(const SampleSet& set, const RipPlan& plan, const FileFormat& format,
-                         const std::string& folder, int32_t rate);
-
-// Writes the header, then each planned sample's PCM in turn, into an open
-// file; holds one decoded sample at a time. Returns 0 or an errno value
-// (ENOMEM when a sample could not be decoded); the caller finishes or
-// abandons the file.
-int WriteOneWav(const SampleSet& set, const RipPlan& plan, int32_t rate, OutputFile& file);
-
-// Writes the planned samples as one SoundFont named bankName into an open
-// file, holding one decoded sample at a time. The bank is to be checked
-// first (CheckSoundFont of SoundFontSamplesOf). Returns 0 or an errno value
-// (ENOMEM when a sample could not be decoded).
-int WriteSoundFontFile(const SampleSet& set, const RipPlan& plan, int32_t rate, const std::string& bankName,
-                       OutputFile& file);
+                         const WriteSettings& settings, const std::string& folder);

@@ -4,13 +4,9 @@
 
 #include "engine/files/little_endian.h"
 
-namespace {
-
-uint8_t header[kWavHeaderSize];
-
-}  // namespace
-
-const uint8_t* BuildWavHeader(uint32_t dataBytes, int32_t rate) {
+WavHeader BuildWavHeader(uint32_t dataBytes, int32_t rate) {
+    WavHeader built;
+    uint8_t* header = built.data();
     uint32_t unsignedRate = static_cast<uint32_t>(rate);
     std::memcpy(header + 0, "RIFF", 4);
     PutLe32(header + 4, dataBytes + 36);  // wraps like the format's own 32-bit field
@@ -25,5 +21,5 @@ const uint8_t* BuildWavHeader(uint32_t dataBytes, int32_t rate) {
     PutLe16(header + 34, 16);
     std::memcpy(header + 36, "data", 4);
     PutLe32(header + 40, dataBytes);
-    return header;
+    return built;
 }

@@ -1,6 +1,7 @@
 // The 44-byte RIFF WAVE header (PCM, mono, 16 bits).
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 constexpr unsigned kWavHeaderSize = 44;
@@ -10,5 +11,7 @@ constexpr unsigned kWavHeaderSize = 44;
 constexpr uint64_t kMaxWavDataBytes = 0xFFFFFFFFu - 36;
 inline bool FitsOneWavFile(uint64_t pcmBytes) { return pcmBytes <= kMaxWavDataBytes; }
 
-// Builds the header in a static buffer and returns it; valid until the next call.
-const uint8_t* BuildWavHeader(uint32_t dataBytes, int32_t rate);
+using WavHeader = std::array<uint8_t, kWavHeaderSize>;
+
+// The header of a file with dataBytes of PCM at rate.
+WavHeader BuildWavHeader(uint32_t dataBytes, int32_t rate);

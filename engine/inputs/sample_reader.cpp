@@ -3,9 +3,9 @@
 #include <algorithm>
 
 SampleReader::SampleReader(const SampleSet& set, const SetSample& sample) {
-    if (sample.chipLoop) {
+    if (sample.measures.chipLoop) {
         blocks_ = set.Blocks(sample);
-        loop_.reset(new ChipLoopReader(blocks_.data(), sample.blocks, sample.loopBlock, sample.loopPlan));
+        loop_.reset(new ChipLoopReader(blocks_.data(), sample.blocks, sample.loopBlock, sample.measures.loopPlan));
         return;
     }
     hasPcm_ = set.Decode(sample, pcm_);

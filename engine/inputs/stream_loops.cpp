@@ -43,7 +43,7 @@ Reading NamedReading(const StreamEntry& entry, uint8_t endHeader) {
 
 // Adds the readings of one stream to the runs that lie in its blocks.
 void ReadStream(const uint8_t* image, const TransferStream& stream, std::vector<StreamEntry> entries,
-                const std::vector<RunSpan>& runs, const std::vector<size_t>& byStart,
+                const std::vector<FoundRun>& runs, const std::vector<size_t>& byStart,
                 std::vector<std::vector<Reading>>& readings) {
     std::sort(entries.begin(), entries.end(),
               [](const StreamEntry& a, const StreamEntry& b) { return a.start < b.start; });
@@ -52,7 +52,7 @@ void ReadStream(const uint8_t* image, const TransferStream& stream, std::vector<
         auto first = std::lower_bound(byStart.begin(), byStart.end(), block.data,
                                       [&runs](size_t run, uint32_t at) { return runs[run].start < at; });
         for (auto it = first; it != byStart.end() && runs[*it].start < block.data + block.length; ++it) {
-            const RunSpan& run = runs[*it];
+            const FoundRun& run = runs[*it];
             if (run.end + kBlockBytes > block.data + block.length) continue;
             Reading reading{block.aram + (run.start - block.data), block.aram + (run.end - block.data), false,
                             LoopKind::None, 0};
@@ -100,8 +100,6 @@ RunAram Agree(const std::vector<Reading>& readings) {
         out.loop = claim->loop;
         out.aramLoop = claim->loopAddress;
         out.loopIsOffset = claim->loop == LoopKind::Offset;
-        if (claim->loop == LoopKind::Address || claim->loop == LoopKind::Offset)
-            out.loopStartSample = (claim->loopAddress - claim->aramStart) / kBlockBytes * kSamplesPerBlock;
         return out;
     }
     if (claim) {
@@ -121,7 +119,7 @@ RunAram Agree(const std::vector<Reading>& readings) {
 
 }  // namespace
 
-std::vector<RunAram> FindRunAram(const uint8_t* image, uint32_t size, const std::vector<RunSpan>& runs) {
+std::vector<RunAram> FindRunAram(const uint8_t* image, uint32_t size, const std::vector<FoundRun>& runs) {
     std::vector<TransferStream> streams = FindTransferStreams(image, size);
     if (streams.empty()) return std::vector<RunAram>(runs.size());
     std::vector<size_t> byStart(runs.size());

@@ -7,12 +7,7 @@
 #include <vector>
 
 #include "engine/inputs/spc_file.h"
-
-// A scanned run: image offsets of its first and its end block headers.
-struct RunSpan {
-    uint32_t start;
-    uint32_t end;
-};
+#include "engine/scan/scanner.h"
 
 struct RunAram {
     bool hasAram = false;         // the run lies in one block of a stream
@@ -21,7 +16,6 @@ struct RunAram {
     bool named = false;           // a directory entry names aramStart: the loop fields apply
     LoopKind loop = LoopKind::None;
     uint32_t aramLoop = 0;        // for Address and Offset
-    uint32_t loopStartSample = 0; // for Address and Offset
     bool loopIsOffset = false;
     const char* unknownReason = nullptr;  // why the address or the loop stays unknown, when readings disagree
 };
@@ -29,4 +23,4 @@ struct RunAram {
 // One RunAram per run, in the order given. Every stream that uploads a
 // run is one reading of it: the readings must agree on its address, and
 // the entries that name it on its loop, or it stays unknown.
-std::vector<RunAram> FindRunAram(const uint8_t* image, uint32_t size, const std::vector<RunSpan>& runs);
+std::vector<RunAram> FindRunAram(const uint8_t* image, uint32_t size, const std::vector<FoundRun>& runs);

@@ -1,11 +1,6 @@
 #include "engine/scan/scanner.h"
 
-#include "app/app_state.h"
 #include "engine/brr/brr_block.h"
-#include "engine/brr/brr_decoder.h"
-#include "app/platform.h"
-#include "app/res/resource.h"
-#include "engine/log/log_sink.h"
 
 // The search makes an attempt at every header below 0xD0 and, when the
 // attempt does not qualify, resumes one byte later. Done that way, a long
@@ -24,8 +19,6 @@
 // bounded number of times.
 
 namespace {
-
-RunObserver runObserver = nullptr;
 
 constexpr uint32_t kNone = 0xFFFFFFFFu;
 
@@ -164,49 +157,7 @@ Run NextLongRun(LaneSearch& search, uint32_t pos) {
     return next;
 }
 
-// --- The scan -----------------------------------------------------------
-
-// Decodes one qualifying run into the table and counts it.
-void TakeRun(const FoundRun& run) {
-    app.scanPos = run.start;
-    app.runStart = run.start;
-    app.runEnd = run.end;
-    RunOutcome outcome = DecodeRun();
-    ++app.foundCount;
-    if (runObserver) runObserver(run.start, run.end, outcome);
-}
-
-void StepScanProgress(uint32_t scanPos, uint32_t percent) {
-    app.scanPos = scanPos;
-    StepProgress();
-    app.lastProgressPercent = percent;
-}
-
-void ReportScanEnd() {
-    LogPrint("\r\nFound %d samples.", app.foundCount);
-    Platform& platform = CurrentPlatform();
-    platform.EnableMenuCommand(IDM_SAVE_EACH, true);
-    app.currentSample = 1;
-    if (app.samplesWindow != nullptr) platform.SetSampleNumberEdit(1);
-    ResetProgress();
-    app.samplesReady = 1;
-    if (app.foundCount == 0) platform.SendCommand(IDM_UNLOAD_ROM);
-}
-
 }  // namespace
-
-void ScanRom() {
-    if (!app.ripPending || app.romData == nullptr) return;
-    app.lastProgressPercent = 0;
-    FreeSamples();
-    app.ripPending = 0;
-    app.scanPos = 0;
-    app.foundCount = 0;
-    app.scanPos = FindRuns(app.romData, app.romSize, static_cast<uint32_t>(app.minRunBytes), TakeRun, StepScanProgress);
-    ReportScanEnd();
-}
-
-void SetRunObserver(RunObserver observer) { runObserver = observer; }
 
 uint32_t FindRuns(const uint8_t* data, uint32_t size, uint32_t minRun, const RunFound& onRun, const ScanStep& onStep) {
     const Image image{data, size};

@@ -1,16 +1,16 @@
-// Searches the loaded ROM image for runs of 9-byte BRR blocks.
+// Searches an image for runs of 9-byte BRR blocks.
 #pragma once
-
-// Walks the whole image once when a rip is pending, decoding every run
-// whose span is at least minRunBytes, then reports the count.
-void ScanRom();
 
 #include <cstdint>
 #include <functional>
 
-#include "engine/brr/brr_decoder.h"
+// The smallest span of a run, first to end block header, that counts as
+// a sample unless the user says otherwise.
+constexpr int32_t kInitialMinRunBytes = 568;
+// The most runs of one image kept as samples.
+constexpr unsigned kMaxSamples = 1280;
 
-// A qualifying run: offsets of its first and its end block header.
+// A run: offsets of its first and its end block header.
 struct FoundRun {
     uint32_t start;
     uint32_t end;
@@ -23,8 +23,3 @@ using ScanStep = std::function<void(uint32_t scanPos, uint32_t percent)>;
 // every attempt counts) and hands each to onRun, in image order; the search
 // goes on after each run's end block. Returns where the scan ended.
 uint32_t FindRuns(const uint8_t* data, uint32_t size, uint32_t minRun, const RunFound& onRun, const ScanStep& onStep);
-
-// Called for every qualifying run, after DecodeRun, with its bounds and
-// what became of it. For listings; nullptr removes it.
-using RunObserver = void (*)(uint32_t runStart, uint32_t runEnd, RunOutcome outcome);
-void SetRunObserver(RunObserver observer);

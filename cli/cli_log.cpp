@@ -1,4 +1,4 @@
-#include "cli/cli_platform.h"
+#include "cli/cli_log.h"
 
 #include <unistd.h>
 
@@ -6,13 +6,20 @@
 #include <cstring>
 #include <string>
 
-#include "cli/paths.h"
 #include "cli/standard_output.h"
-#include "app/platform.h"
+#include "engine/log/log_sink.h"
+#include "engine/log/shown_text.h"
 
 namespace {
 
 constexpr int kBarWidth = 40;
+
+// The log the engine's sink prints to.
+CliLog* current = nullptr;
+
+void AppendToCurrent(const char* text) {
+    if (current) current->Print(text);
+}
 
 std::string WithoutCarriageReturns(const char* text) {
     std::string out;
@@ -23,14 +30,25 @@ std::string WithoutCarriageReturns(const char* text) {
 
 }  // namespace
 
-CliPlatform::CliPlatform(std::FILE* logTo) : logTo(logTo), drawBar(isatty(STDERR_FILENO) == 1) {}
+CliLog::CliLog(std::FILE* logTo) : logTo(logTo), drawBar(isatty(STDERR_FILENO) == 1) {
+    current = this;
+    LogSink sink;
+    sink.append = AppendToCurrent;
+    SetLogSink(sink);
+}
 
-void CliPlatform::Finish() {
+CliLog::~CliLog() {
+    Finish();
+    SetLogSink(LogSink());
+    current = nullptr;
+}
+
+void CliLog::Finish() {
     EraseBar();
     FlushOut();
 }
 
-void CliPlatform::LogAppended(const char* text) {
+void CliLog::Print(const char* text) {
     if (!logTo) return;
     std::string line = WithoutCarriageReturns(text);
     size_t from = 0;
@@ -52,50 +70,34 @@ void CliPlatform::LogAppended(const char* text) {
     }
 }
 
-int CliPlatform::MessageBox(bool /*owned*/, const char* caption, unsigned type, const char* text) {
+void CliLog::PrintBox(const std::string& caption, const std::string& text, const std::string& input) {
     EraseBar();
     std::string body = text;
     while (!body.empty() && body.back() == '\n') body.pop_back();
     // The box's own line breaks stay; any other control character (from a
     // file name) is shown escaped.
     std::string shown;
-    std::string input = ShownText(currentInput);
+    std::string shownInput = ShownText(input);
     // Marks the input's name so that its line breaks are not taken for the box's.
     const std::string mark = "\x01input\x01";
-    for (size_t at = 0; !currentInput.empty() && (at = body.find(currentInput, at)) != std::string::npos;
-         at += mark.size())
-        body.replace(at, currentInput.size(), mark);
+    for (size_t at = 0; !input.empty() && (at = body.find(input, at)) != std::string::npos; at += mark.size())
+        body.replace(at, input.size(), mark);
     size_t start = 0;
     for (size_t feed; (feed = body.find('\n', start)) != std::string::npos; start = feed + 1)
         shown += ShownText(body.substr(start, feed - start)) + "\n";
     shown += ShownText(body.substr(start));
     for (size_t at; (at = shown.find("\\x01input\\x01")) != std::string::npos;)
-        shown.replace(at, std::strlen("\\x01input\\x01"), input);
+        shown.replace(at, std::strlen("\\x01input\\x01"), shownInput);
     FlushOut();
-    std::fprintf(stderr, "%s: %s\n", caption, shown.c_str());
-    // Nobody is there to press Retry: give up on the file, or acknowledge.
-    return type == kMbRetryCancelStop ? kIdCancel : kIdOk;
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), shown.c_str());
 }
 
-void CliPlatform::SetProgress(unsigned position) {
-    HeadlessPlatform::SetProgress(position);
-    if (progress == 0) EraseBar();
-    else DrawBar();
-}
-
-void CliPlatform::StepProgressBar() {
-    HeadlessPlatform::StepProgressBar();
+void CliLog::Progress(uint32_t percent) {
+    progress = percent > 100 ? 100 : percent;
     DrawBar();
 }
 
-bool CliPlatform::ChooseRomToOpen(std::string& /*path*/) { return false; }
-
-bool CliPlatform::ChooseWavToSave(const char* /*title*/, std::string& path) {
-    path = saveAnswer;
-    return !path.empty();
-}
-
-void CliPlatform::DrawBar() {
+void CliLog::DrawBar() {
     if (!drawBar) return;
     int filled = static_cast<int>(progress) * kBarWidth / 100;
     FlushOut();
@@ -105,7 +107,7 @@ void CliPlatform::DrawBar() {
     barShown = true;
 }
 
-void CliPlatform::EraseBar() {
+void CliLog::EraseBar() {
     if (!barShown) return;
     std::fprintf(stderr, "\r%*s\r", kBarWidth + 7, "");
     std::fflush(stderr);
