@@ -27,10 +27,33 @@ struct TransferStream {
 // and none over the I/O registers at 0xF0-0xFF, whose jump address (above
 // the direct page and the stack) lies in a block it uploads itself and
 // whose blocks hold code that sets DIR; and every such parse that jumps
-// into the block holding the entry point of one of those instead.
+// into the block holding the entry point of one of those instead and has a
+// block long enough for a BRR block (others can place no sample).
 // Parses that merge into another keep their own first blocks: each is one
 // reading of the bytes it covers.
 std::vector<TransferStream> FindTransferStreams(const uint8_t* image, uint32_t size);
 
-// The block of the stream that wrote audio RAM address aram last, or -1.
-int LatestWriter(const TransferStream& stream, uint32_t aram);
+// Which block of a stream wrote each audio RAM address last, as sorted
+// spans of addresses with one writer; addresses it never writes are in none.
+class AramWriters {
+public:
+    struct Span {
+        uint32_t begin;
+        uint32_t end;  // one past the last address
+        int block;
+    };
+
+    // Sorts the stream's blocks out in O(b log b) for b blocks.
+    explicit AramWriters(const TransferStream& stream);
+    // The block that wrote aram last, or -1.
+    int At(uint32_t aram) const;
+    // Whether block wrote every address of [begin, end) last.
+    bool AllBy(uint32_t begin, uint32_t end, int block) const;
+    // The spans in address order.
+    const std::vector<Span>& Spans() const { return spans_; }
+
+private:
+    const Span* Find(uint32_t aram) const;
+
+    std::vector<Span> spans_;
+};
