@@ -184,7 +184,10 @@ std::vector<uint8_t> SampleSet::Blocks(const SetSample& sample) const {
 bool SampleSet::LoopTuning(const SetSample& sample, double rate, Tuning& tuning) const {
     if (sample.tonePeriods == 0) return false;
     uint32_t periods = sample.tonePeriods;
-    tuning = TuningOfHz(rate * periods / static_cast<double>(sample.loopPlan.LoopSamples()));
+    Tuning found = TuningOfHz(rate * periods / static_cast<double>(sample.loopPlan.LoopSamples()));
+    // At another rate the same loop can leave the notes.
+    if (!InMidiRange(found)) return false;
+    tuning = found;
     tuning.periods = periods;
     return true;
 }
