@@ -32,6 +32,11 @@ public:
         const uint8_t* bytes = image_ + holder.data + (aram - holder.aram);
         entry = {aram, GetLe16(bytes), GetLe16(bytes + 2), 0, writers_.At(GetLe16(bytes)), false};
         if (entry.start < kFirstSampleAddress || entry.block < 0) return false;
+        // The loop word must name a block from the start on, as an address
+        // or an offset; most words read from code or data do not, and are
+        // let go before their chain is followed.
+        bool addressFits = entry.loopWord >= entry.start && (entry.loopWord - entry.start) % kBlockBytes == 0;
+        if (!addressFits && entry.loopWord % kBlockBytes != 0) return false;
         const StreamBlock& block = stream_.blocks[static_cast<size_t>(entry.block)];
         uint32_t end = 0;
         if (!chains_.EndBefore(block.data + (entry.start - block.aram), block.data + block.length, end)) return false;
@@ -117,24 +122,31 @@ void ReadRows(EntryReader& reader, uint32_t from, uint32_t to, std::vector<Strea
 
 }  // namespace
 
+uint16_t& ChainEnds::Steps(uint32_t at) {
+    std::unique_ptr<uint16_t[]>& chunk = chunks_[at / kChunk];
+    if (!chunk) chunk.reset(new uint16_t[kChunk]());
+    return chunk[at % kChunk];
+}
+
 bool ChainEnds::EndBefore(uint32_t at, uint32_t limit, uint32_t& end) {
     if (at >= size_) return false;
-    if (steps_.empty()) steps_.assign(size_, 0);
+    if (chunks_.empty()) chunks_.resize(size_ / kChunk + 1);
     // Follows the chain to an end flag, the image's end or an offset
     // already known, then fills in every offset passed.
     path_.clear();
     uint16_t tail = kFar;  // the value where the walk stopped
     for (uint32_t p = at;; p += kBlockBytes) {
-        if (steps_[p] != 0) {
-            tail = steps_[p];
+        uint16_t& steps = Steps(p);
+        if (steps != 0) {
+            tail = steps;
             break;
         }
         if (p + kBlockBytes > size_) {
-            steps_[p] = kFar;
+            steps = kFar;
             break;
         }
         if (image_[p] & kEndFlag) {
-            tail = steps_[p] = 1;
+            tail = steps = 1;
             break;
         }
         path_.push_back(p);
@@ -142,10 +154,11 @@ bool ChainEnds::EndBefore(uint32_t at, uint32_t limit, uint32_t& end) {
     }
     for (size_t k = path_.size(); k-- > 0;) {
         tail = tail >= kFar - 1 ? kFar : static_cast<uint16_t>(tail + 1);
-        steps_[path_[k]] = tail;
+        Steps(path_[k]) = tail;
     }
-    if (steps_[at] == kFar) return false;
-    end = at + (steps_[at] - 1u) * kBlockBytes;
+    uint16_t steps = Steps(at);
+    if (steps == kFar) return false;
+    end = at + (steps - 1u) * kBlockBytes;
     return end + kBlockBytes <= limit;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/transfer_stream.h"
@@ -25,10 +26,15 @@ public:
     bool EndBefore(uint32_t at, uint32_t limit, uint32_t& end);
 
 private:
+    static constexpr uint32_t kChunk = 1u << 12;
+    // Per offset: 0 unknown, else 1 + blocks to the first end flag, or
+    // 0xFFFF when too far; kept in chunks made as the walks reach them.
+    uint16_t& Steps(uint32_t at);
+
     const uint8_t* image_;
     uint32_t size_;
-    std::vector<uint16_t> steps_;  // per offset: 0 unknown, else 1 + blocks to the first end flag, or kFar
-    std::vector<uint32_t> path_;   // the offsets of the walk under way
+    std::vector<std::unique_ptr<uint16_t[]>> chunks_;
+    std::vector<uint32_t> path_;  // the offsets of the walk under way
 };
 
 // The entries of the stream's directory tables: rows of two or more

@@ -226,7 +226,9 @@ TEST_F(InstrumentCliTest, EachLoopIsTunedByItsOwnSamples) {
     // the default key 60 rather than a key no synthesizer sounds.
     CliResult slow = Run({"list", "--json", "--rate", "100", "tones.spc"});
     ASSERT_EQ(slow.status, 0) << slow.err;
-    for (const nlohmann::json& row : nlohmann::json::parse(slow.out)["samples"]) EXPECT_TRUE(row["tuning"].is_null()) << row;
+    nlohmann::json slowListing = nlohmann::json::parse(slow.out);
+    ASSERT_EQ(slowListing["samples"].size(), 4u);
+    for (const nlohmann::json& row : slowListing["samples"]) EXPECT_TRUE(row["tuning"].is_null()) << row;
     ASSERT_EQ(Run({"rip", "tones.spc", "--rate", "100", "--out", "slow"}).status, 0);
     EXPECT_EQ(ReadWav(Read("slow/00.wav")).unityNote, 60u);
     ASSERT_EQ(Run({"rip", "tones.spc", "--rate", "100", "--format", "sf2"}).status, 0);
