@@ -241,8 +241,11 @@ private:
         }
         stream.terminator = at;
         stream.jump = static_cast<uint16_t>(image_.Address(at));
-        for (uint32_t page = 0; page < 256; ++page)
-            if (pages[page / 64] >> (page % 64) & 1) stream.dirPages.push_back(static_cast<uint8_t>(page));
+        for (uint32_t w = 0; w < pages.size(); ++w) {
+            uint32_t page = w * 64;
+            for (uint64_t rest = pages[w]; rest != 0; rest >>= 1, ++page)
+                if (rest & 1) stream.dirPages.push_back(static_cast<uint8_t>(page));
+        }
         streams_.push_back(std::move(stream));
         return true;
     }
