@@ -54,12 +54,16 @@ std::pair<std::vector<size_t>::const_iterator, std::vector<size_t>::const_iterat
     return {first, std::lower_bound(first, byStart.end(), block.data + block.length, before)};
 }
 
+bool HoldsRun(const StreamBlock& block, const std::vector<RunSpan>& runs, const std::vector<size_t>& byStart) {
+    auto [first, last] = RunsStartingIn(block, runs, byStart);
+    for (auto it = first; it != last; ++it)
+        if (runs[*it].end + kBlockBytes <= block.data + block.length) return true;
+    return false;
+}
+
 bool UploadsRun(const TransferStream& stream, const std::vector<RunSpan>& runs, const std::vector<size_t>& byStart) {
-    for (const StreamBlock& block : stream.blocks) {
-        auto [first, last] = RunsStartingIn(block, runs, byStart);
-        for (auto it = first; it != last; ++it)
-            if (runs[*it].end + kBlockBytes <= block.data + block.length) return true;
-    }
+    for (const StreamBlock& block : stream.blocks)
+        if (HoldsRun(block, runs, byStart)) return true;
     return false;
 }
 
@@ -145,11 +149,13 @@ RunAram Agree(const std::vector<Reading>& readings) {
 
 std::vector<RunAram> FindRunAram(const uint8_t* image, uint32_t size, const std::vector<RunSpan>& runs) {
     if (runs.empty()) return {};
-    std::vector<TransferStream> streams = FindTransferStreams(image, size);
-    if (streams.empty()) return std::vector<RunAram>(runs.size());
     std::vector<size_t> byStart(runs.size());
     for (size_t k = 0; k < runs.size(); ++k) byStart[k] = k;
     std::sort(byStart.begin(), byStart.end(), [&runs](size_t a, size_t b) { return runs[a].start < runs[b].start; });
+    std::vector<TransferStream> streams = FindTransferStreams(image, size, [&](uint32_t data, uint32_t length) {
+        return HoldsRun(StreamBlock{data, length, 0}, runs, byStart);
+    });
+    if (streams.empty()) return std::vector<RunAram>(runs.size());
     // Only the streams that upload a run, and the drivers they enter, have
     // entries that can matter.
     std::vector<bool> needed(streams.size(), false);

@@ -101,7 +101,7 @@ uint32_t BitCount(uint64_t x) {
 // terminator on: kept densely, in image order, for those offsets only.
 class ParseSuffixes {
 public:
-    ParseSuffixes(const Image& image, const std::vector<uint8_t>& flags)
+    ParseSuffixes(const Image& image, const std::vector<uint8_t>& flags, const PlacesSample& placesSample)
         : bits_((image.size + 63) / 64, 0), before_(bits_.size(), 0) {
         for (uint32_t s = 0; s < image.size; ++s)
             if (flags[s] & kReaches) bits_[s / 64] |= uint64_t{1} << (s % 64);
@@ -125,9 +125,9 @@ public:
             terminator_[i] = terminator_[next];
             blocks_[i] = blocks_[next] + 1;
             bool jumpUploaded = Covers(image.Address(s), image.Length(s), image.Address(terminator_[i]));
-            marks_[i] = static_cast<uint8_t>((marks_[next] & (kJumpUploaded | kHoldsBrrBlock)) |
-                                             (jumpUploaded ? kJumpUploaded : 0) |
-                                             (image.Length(s) >= kBrrBlockBytes ? kHoldsBrrBlock : 0));
+            bool places = image.Length(s) >= kBrrBlockBytes && (!placesSample || placesSample(s + 4, image.Length(s)));
+            marks_[i] = static_cast<uint8_t>((marks_[next] & (kJumpUploaded | kPlacesSample)) |
+                                             (jumpUploaded ? kJumpUploaded : 0) | (places ? kPlacesSample : 0));
         }
     }
 
@@ -136,15 +136,15 @@ public:
     uint32_t Blocks(uint32_t s) const { return blocks_[Index(s)]; }
     // The jump address lies in a block from s on.
     bool JumpUploaded(uint32_t s) const { return marks_[Index(s)] & kJumpUploaded; }
-    // A block from s on is long enough for a BRR block.
-    bool HoldsBrrBlock(uint32_t s) const { return marks_[Index(s)] & kHoldsBrrBlock; }
+    // A block from s on can place a sample.
+    bool PlacesSampleFrom(uint32_t s) const { return marks_[Index(s)] & kPlacesSample; }
     // An accepted stream holds the block at s, and so all after it.
     bool Kept(uint32_t s) const { return marks_[Index(s)] & kKept; }
     void Keep(uint32_t s) { marks_[Index(s)] |= kKept; }
 
 private:
     static constexpr uint8_t kJumpUploaded = 1;
-    static constexpr uint8_t kHoldsBrrBlock = 2;
+    static constexpr uint8_t kPlacesSample = 2;
     static constexpr uint8_t kKept = 4;
     static constexpr uint32_t kBrrBlockBytes = 9;
 
@@ -163,8 +163,8 @@ private:
 
 class StreamFinder {
 public:
-    StreamFinder(const Image& image, std::vector<DirStore> stores)
-        : image_(image), stores_(std::move(stores)), flags_(ParseFlags(image)), suffixes_(image, flags_) {}
+    StreamFinder(const Image& image, std::vector<DirStore> stores, const PlacesSample& placesSample)
+        : image_(image), stores_(std::move(stores)), flags_(ParseFlags(image)), suffixes_(image, flags_, placesSample) {}
 
     std::vector<TransferStream> Find() {
         std::vector<uint32_t> others;  // first blocks not accepted on their own
@@ -175,11 +175,11 @@ public:
         }
         // A later upload jumps back into the driver an earlier one brought:
         // the first driver whose entry block holds its jump address. One
-        // whose blocks are all too short for a BRR block places no sample.
+        // that places no sample only repeats what its driver says.
         std::vector<int> entering = FirstDriverAt();
         for (uint32_t leaf : others) {
             int driver = entering[image_.Address(suffixes_.Terminator(leaf))];
-            if (driver < 0 || !suffixes_.HoldsBrrBlock(leaf) || !Accept(leaf, false)) continue;
+            if (driver < 0 || !suffixes_.PlacesSampleFrom(leaf) || !Accept(leaf, false)) continue;
             streams_.back().entersStream = driver;
             streams_.back().dirPages = streams_[static_cast<size_t>(driver)].dirPages;
         }
@@ -287,12 +287,16 @@ private:
 }  // namespace
 
 std::vector<TransferStream> FindTransferStreams(const uint8_t* image, uint32_t size) {
+    return FindTransferStreams(image, size, PlacesSample());
+}
+
+std::vector<TransferStream> FindTransferStreams(const uint8_t* image, uint32_t size, const PlacesSample& placesSample) {
     Image view{image, size};
     // A stream is believed only through its driver's DIR code: an image
     // without any is passed over in one quick look.
     std::vector<DirStore> stores = FindDirStores(view);
     if (stores.empty()) return {};
-    return StreamFinder(view, std::move(stores)).Find();
+    return StreamFinder(view, std::move(stores), placesSample).Find();
 }
 
 AramWriters::AramWriters(const TransferStream& stream) {

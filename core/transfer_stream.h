@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 struct StreamBlock {
@@ -28,10 +29,15 @@ struct TransferStream {
 // the direct page and the stack) lies in a block it uploads itself and
 // whose blocks hold code that sets DIR; and every such parse that jumps
 // into the block holding the entry point of one of those instead and has a
-// block long enough for a BRR block (others can place no sample).
+// block that can place a sample (others can only repeat their driver).
 // Parses that merge into another keep their own first blocks: each is one
 // reading of the bytes it covers.
 std::vector<TransferStream> FindTransferStreams(const uint8_t* image, uint32_t size);
+
+// Whether a block of length bytes from image offset data can place a
+// sample: without this test, whether it is long enough for a BRR block.
+using PlacesSample = std::function<bool(uint32_t data, uint32_t length)>;
+std::vector<TransferStream> FindTransferStreams(const uint8_t* image, uint32_t size, const PlacesSample& placesSample);
 
 // Which block of a stream wrote each audio RAM address last, as sorted
 // spans of addresses with one writer; addresses it never writes are in none.
