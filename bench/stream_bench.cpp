@@ -1,10 +1,12 @@
 // Times what finding transfer streams and their directories adds to
-// `voxtrawl-cli list` on 8 MiB images: noise, back-to-back runs, and runs
+// `voxtrawl-cli list` on 8 MiB images: noise, back-to-back runs, runs
 // among which drivers upload streams (code that sets DIR, a table,
-// samples), the case that takes the whole search. `list` finds them
-// itself; its time without them is that of a voxtrawl-cli built without
-// the search when one is given (voxtrawl_stream_bench [BASELINE_CLI]),
-// else the listing's time less the search's.
+// samples), and two shapes made to make the search slow: nothing but
+// complete streams back to back, and drivers followed by a flood of
+// 1-byte uploads that jump into none of them. `list` finds them itself;
+// its time without them is that of a voxtrawl-cli built without the
+// search when one is given (voxtrawl_stream_bench [BASELINE_CLI [MIB]]),
+// else the listing's time less the search's. MIB sets the image size.
 
 #include <unistd.h>
 
@@ -28,7 +30,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr uint32_t kImageBytes = 8u << 20;
+// The size of every image made, 8 MiB unless given.
+uint32_t imageBytes = 8u << 20;
 constexpr int kRepeats = 5;
 
 uint8_t NextRandomByte() {
@@ -41,9 +44,9 @@ uint8_t NextRandomByte() {
 
 // Back-to-back runs of 65 blocks with noise for data.
 std::vector<uint8_t> RunsImage() {
-    std::vector<uint8_t> image(kImageBytes);
+    std::vector<uint8_t> image(imageBytes);
     constexpr uint32_t kRunBytes = 65 * 9;
-    for (uint32_t k = 0; k < kImageBytes; ++k) {
+    for (uint32_t k = 0; k < imageBytes; ++k) {
         uint32_t inRun = k % kRunBytes;
         uint8_t noise = NextRandomByte();
         if (inRun % 9 != 0) image[k] = noise;
@@ -78,9 +81,56 @@ uint32_t PutDriverStream(std::vector<uint8_t>& image, uint32_t at) {
     return at - first;
 }
 
+// Writes blocks of (audio RAM address, bytes) at image[at] and a
+// terminator jumping to jump; returns the offset past it.
+uint32_t PutBlocks(std::vector<uint8_t>& image, uint32_t at,
+                   const std::vector<std::pair<uint16_t, std::vector<uint8_t>>>& blocks, uint16_t jump) {
+    for (const auto& [aram, data] : blocks) {
+        PutLe16(&image[at], static_cast<uint16_t>(data.size()));
+        PutLe16(&image[at + 2], aram);
+        std::copy(data.begin(), data.end(), image.begin() + at + 4);
+        at += 4 + static_cast<uint32_t>(data.size());
+    }
+    PutLe16(&image[at], 0);
+    PutLe16(&image[at + 2], jump);
+    return at + 4;
+}
+
+const std::vector<uint8_t> kDirCode = {0x20, 0x8F, 0x5D, 0xF2, 0x8F, 0x30, 0xF3, 0x2F, 0xFE};
+
+// Complete streams back to back: code storing DIR, a two-entry table,
+// an upload holding an 81-block looping sample and a 2-block one, a
+// terminator jumping into the code.
+std::vector<uint8_t> BackToBackImage() {
+    std::vector<uint8_t> image(imageBytes, 0);
+    std::vector<uint8_t> table = {0x00, 0x40, 0x09, 0x40, 0xD9, 0x42, 0xD9, 0x42};  // $4000 and $4000 + 81 blocks
+    for (uint32_t at = 0; at + 1024 < imageBytes;) {
+        std::vector<uint8_t> samples;
+        for (int b = 0; b < 83; ++b) {
+            samples.push_back(b == 80 || b == 82 ? 0xB3 : 0xB2);
+            for (int k = 0; k < 8; ++k) samples.push_back(NextRandomByte());
+        }
+        at = PutBlocks(image, at, {{0x0400, kDirCode}, {0x3000, table}, {0x4000, samples}}, 0x0400);
+    }
+    return image;
+}
+
+// 250 drivers of 100 blocks (code storing DIR at $0400, then 99 small
+// blocks), then 1-byte uploads back to back, each jumping to $0200,
+// which no driver's entry block holds.
+std::vector<uint8_t> JumpFloodImage() {
+    std::vector<uint8_t> image(imageBytes, 0);
+    uint32_t at = 0;
+    std::vector<std::pair<uint16_t, std::vector<uint8_t>>> driver = {{0x0400, kDirCode}};
+    for (uint16_t b = 1; b < 100; ++b) driver.push_back({static_cast<uint16_t>(0x1000 + b * 5), {1, 2, 3, 4, 5}});
+    for (int d = 0; d < 250; ++d) at = PutBlocks(image, at, driver, 0x0400);
+    while (at + 16 < imageBytes) at = PutBlocks(image, at, {{0x8000, {NextRandomByte()}}}, 0x0200);
+    return image;
+}
+
 std::vector<uint8_t> StreamsImage() {
     std::vector<uint8_t> image = RunsImage();
-    for (uint32_t at = 0x1000; at + 0x2000 < kImageBytes; at += 512u << 10) PutDriverStream(image, at);
+    for (uint32_t at = 0x1000; at + 0x2000 < imageBytes; at += 512u << 10) PutDriverStream(image, at);
     return image;
 }
 
@@ -107,6 +157,9 @@ std::vector<FoundRun> ListedRuns(const std::string& cli, const std::string& path
     return runs;
 }
 
+// The listing's time of the noise image, which every other is set against.
+double randomListMs = 0;
+
 void RunCase(const char* name, const std::vector<uint8_t>& image, const std::string& cli, const std::string& baseline,
              const fs::path& dir) {
     std::string path = (dir / (std::string(name) + ".sfc")).string();
@@ -126,14 +179,16 @@ void RunCase(const char* name, const std::vector<uint8_t>& image, const std::str
     }
     streams = FindTransferStreams(image.data(), static_cast<uint32_t>(image.size())).size();
     double withoutMs = baseline.empty() ? listMs - streamMs : ListMs(baseline, path);
-    std::printf("%-14s %8zu %8zu %6zu %6zu %9.1f %9.1f %9.1f %7.2f\n", name, runs.size(), streams, named, loops,
-                listMs, withoutMs, streamMs, listMs / withoutMs);
+    if (randomListMs == 0) randomListMs = listMs;
+    std::printf("%-14s %8zu %8zu %6zu %6zu %9.1f %9.1f %9.1f %7.2f %8.1f %8.1f\n", name, runs.size(), streams, named,
+                loops, listMs, withoutMs, streamMs, listMs / withoutMs, listMs / randomListMs, streamMs / randomListMs);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string baseline = argc > 1 ? argv[1] : "";
+    if (argc > 2) imageBytes = static_cast<uint32_t>(std::atoi(argv[2])) << 20;
     std::string pattern = (fs::temp_directory_path() / "voxtrawl-stream-bench-XXXXXX").string();
     std::vector<char> dirName(pattern.begin(), pattern.end());
     dirName.push_back('\0');
@@ -142,17 +197,19 @@ int main(int argc, char** argv) {
         return 1;
     }
     fs::path dir(dirName.data());
-    std::printf("voxtrawl-cli list (best of %d processes), which finds streams, directories and loops for its runs,\n"
+    std::printf("%u MiB images; voxtrawl-cli list (best of %d processes), which finds streams, directories and loops for its runs,\n"
                 "against list without them (%s) and the search alone (FindRunAram, best of %d in\n"
-                "this process); ratio = list / without\n",
-                kRepeats, baseline.empty() ? "list less the search" : baseline.c_str(), kRepeats);
-    std::printf("%-14s %8s %8s %6s %6s %9s %9s %9s %7s\n", "image", "runs", "streams", "named", "loops", "list ms",
-                "without", "stream ms", "ratio");
-    std::vector<uint8_t> random(kImageBytes);
+                "this process); ratio = list / without; list and search also as multiples of the noise's list\n",
+                imageBytes >> 20, kRepeats, baseline.empty() ? "list less the search" : baseline.c_str(), kRepeats);
+    std::printf("%-14s %8s %8s %6s %6s %9s %9s %9s %7s %8s %8s\n", "image", "runs", "streams", "named", "loops", "list ms",
+                "without", "stream ms", "ratio", "list/rnd", "strm/rnd");
+    std::vector<uint8_t> random(imageBytes);
     for (uint8_t& byte : random) byte = NextRandomByte();
-    RunCase("random-8MiB", random, VOXTRAWL_CLI, baseline, dir);
-    RunCase("runs-8MiB", RunsImage(), VOXTRAWL_CLI, baseline, dir);
-    RunCase("streams-8MiB", StreamsImage(), VOXTRAWL_CLI, baseline, dir);
+    RunCase("random", random, VOXTRAWL_CLI, baseline, dir);
+    RunCase("runs", RunsImage(), VOXTRAWL_CLI, baseline, dir);
+    RunCase("streams", StreamsImage(), VOXTRAWL_CLI, baseline, dir);
+    RunCase("back-to-back", BackToBackImage(), VOXTRAWL_CLI, baseline, dir);
+    RunCase("jump-flood", JumpFloodImage(), VOXTRAWL_CLI, baseline, dir);
     std::error_code ignored;
     fs::remove_all(dir, ignored);
     return 0;

@@ -263,6 +263,23 @@ TEST_F(InstrumentCliTest, EachLoopIsTunedByItsOwnSamples) {
         ASSERT_TRUE(row["tuning"].is_object()) << row;
         EXPECT_NEAR(row["tuning"]["hz"].get<double>(), rows[i].hz, 0.01) << "row " << i;  // listed to 0.01 Hz
     }
+    // At 100 Hz the loops play below note 0: no tuning, and the files keep
+    // the default key 60 rather than a key no synthesizer sounds.
+    CliResult slow = Run({"list", "--json", "--rate", "100", "tones.spc"});
+    ASSERT_EQ(slow.status, 0) << slow.err;
+    nlohmann::json slowListing = nlohmann::json::parse(slow.out);
+    ASSERT_EQ(slowListing["samples"].size(), 4u);
+    for (const nlohmann::json& row : slowListing["samples"]) EXPECT_TRUE(row["tuning"].is_null()) << row;
+    ASSERT_EQ(Run({"rip", "tones.spc", "--rate", "100", "--out", "slow"}).status, 0);
+    EXPECT_EQ(ReadWav(Read("slow/00.wav")).unityNote, 60u);
+    ASSERT_EQ(Run({"rip", "tones.spc", "--rate", "100", "--format", "sf2"}).status, 0);
+    Bytes bank = Read("tones.sf2");
+    std::string text(bank.begin(), bank.end());
+    size_t headers = text.find("shdr");
+    ASSERT_NE(headers, std::string::npos);
+    size_t records = GetLe32(bank.data() + headers + 4) / 46 - 1;  // the last one ends the list
+    ASSERT_GE(records, 1u);
+    for (size_t k = 0; k < records; ++k) EXPECT_EQ(bank[headers + 8 + 46 * k + 40], 60) << "sample " << k;
 }
 
 // One SoundFont per input, named after it or by --one-file, that FluidSynth

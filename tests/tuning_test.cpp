@@ -60,18 +60,56 @@ TEST(TuningTest, FindsThePeriodsInGeneratedLoops) {
     }
 }
 
-TEST(TuningTest, SilenceAndConstantsHaveNoToneAndNoiseAWeakOne) {
+TEST(TuningTest, OnePeriodOfARichToneTunesToRateOverLength) {
+    // Upper partials stronger than the fundamental: a single one of them
+    // must not pass for the tone.
+    struct Wave {
+        const char* name;
+        std::function<double(int n, double hz)> harmonic;
+    } waves[] = {
+        {"formant near 12 kHz", [](int, double hz) { return 0.3 + 2 * std::exp(-std::pow((hz - 12000) / 1500, 2)); }},
+        {"formant near 13 kHz, odd partials", [](int n, double hz) {
+             return n % 2 ? 0.4 + 2 * std::exp(-std::pow((hz - 13000) / 1000, 2)) : 0.0;
+         }},
+        {"every partial alike", [](int, double) { return 1.0; }},
+    };
+    for (uint32_t length : {32u, 64u}) {
+        for (const Wave& wave : waves) {
+            SCOPED_TRACE(testing::Message() << wave.name << ", one period in " << length);
+            double hz = 32000.0 / length;
+            std::vector<int16_t> pcm = MakeLoop(length, 1, [&](int n) { return wave.harmonic(n, n * hz); });
+            Tuning tuning;
+            ASSERT_TRUE(EstimateLoopTuning(pcm.data(), length, 32000, tuning));
+            EXPECT_EQ(tuning.periods, 1u);
+            EXPECT_NEAR(tuning.hz, hz, 1e-6);
+        }
+    }
+}
+
+TEST(TuningTest, SilenceConstantsNoiseAndPitchesOutsideTheNotesHaveNoTuning) {
     for (int16_t level : {0, 2, -3000}) {
         std::vector<int16_t> loop(64, level);
         Tuning tuning;
         EXPECT_FALSE(EstimateLoopTuning(loop.data(), 64, 32000, tuning)) << level;
     }
     std::mt19937 random(3);
-    std::vector<int16_t> noise(1024);
-    for (int16_t& value : noise) value = static_cast<int16_t>(random() % 20001) - 10000;
-    Tuning tuning;
-    ASSERT_TRUE(EstimateLoopTuning(noise.data(), 1024, 32000, tuning));
-    EXPECT_LT(tuning.harmonicShare, 0.5);
+    for (uint32_t length : {1024u, 2000u, 5904u}) {
+        std::vector<int16_t> noise(length);
+        for (int16_t& value : noise) value = static_cast<int16_t>(random() % 20001) - 10000;
+        Tuning tuning;
+        EXPECT_FALSE(EstimateLoopTuning(noise.data(), length, 32000, tuning)) << "noise, " << length;
+    }
+    // One period of a saw: 7.8 Hz is below note 0; at 16 samples and
+    // 512 kHz, 32 kHz is above note 127.
+    struct Case {
+        uint32_t length;
+        double rate;
+    } outside[] = {{4096, 32000}, {16, 512000}};
+    for (const Case& c : outside) {
+        std::vector<int16_t> saw = MakeLoop(c.length, 1, [](int n) { return 1.0 / n; });
+        Tuning tuning;
+        EXPECT_FALSE(EstimateLoopTuning(saw.data(), c.length, c.rate, tuning)) << c.length << " at " << c.rate;
+    }
 }
 
 TEST(TuningTest, PitchForTheSmplChunkAndTheSampleHeader) {

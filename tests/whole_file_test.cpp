@@ -49,6 +49,38 @@ TEST_F(WavFileTest, WritesEveryByteThenReplacesTheTarget) {
     EXPECT_EQ(Others(tempDir, {"out.wav"}), std::vector<std::string>{});
 }
 
+TEST_F(WavFileTest, NamesAsLongAsTheFileSystemTakesAreWritten) {
+    const std::string accent = "\xC3\xA9";  // two bytes in UTF-8
+    struct Case {
+        const char* what;
+        std::string name;
+    } cases[] = {
+        {"251 bytes", std::string(247, 'n') + ".wav"},
+        {"255 bytes", std::string(251, 'n') + ".wav"},
+        {"255 bytes of two-byte characters", std::string(1, 'n') + [&] {
+             std::string s;
+             for (int k = 0; k < 127; ++k) s += accent;
+             return s;
+         }()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        OutputFile file;
+        std::string path = tempDir + "/" + c.name;
+        ASSERT_EQ(OpenOutput(path, file), 0);
+        std::string temp = fs::path(file.temp).filename().string();
+        EXPECT_LE(temp.size(), 255u);
+        // Cut at a character's first byte: what is left is whole UTF-8.
+        EXPECT_EQ(temp.find("\xC3."), std::string::npos) << temp;
+        EXPECT_EQ(fs::path(file.temp).parent_path(), fs::path(path).parent_path());
+        EXPECT_TRUE(WriteOutput(file, "data", 4));
+        EXPECT_EQ(FinishOutput(file), 0);
+        EXPECT_EQ(ReadWholeFile(path), Bytes({'d', 'a', 't', 'a'}));
+        EXPECT_EQ(Others(tempDir, {c.name}), std::vector<std::string>{});
+        fs::remove(path);
+    }
+}
+
 TEST_F(WavFileTest, OpenFailsWhereNoFileCanBe) {
     OutputFile file;
     EXPECT_EQ(OpenOutput(tempDir + "/missing/out.wav", file), ENOENT);

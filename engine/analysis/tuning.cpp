@@ -1,5 +1,6 @@
 #include "engine/analysis/tuning.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -21,6 +22,13 @@ constexpr double kOctaveShare = 0.1;
 // Below this energy per sample the loop has no tone (a few least
 // significant bits of noise).
 constexpr double kSilentPower = 4.0;
+// A line this far below the strongest (20 dB) is no partial of the tone.
+constexpr double kPartialFloor = 0.01;
+// The chosen count must carry this share of the energy it could carry
+// beyond chance (1 / k of it): less is noise, or no single tone.
+constexpr double kClearTone = 0.15;
+// More partials than this in one period is noise, not harmonics.
+constexpr size_t kMaxPartials = 64;
 
 // Share of the energy in lines that are multiples of k, for every k.
 std::vector<double> HarmonicShares(const std::vector<double>& power, double total) {
@@ -34,13 +42,55 @@ std::vector<double> HarmonicShares(const std::vector<double>& power, double tota
     return share;
 }
 
+// The lines of a tone that count: within kPartialFloor of the strongest.
+struct Partials {
+    explicit Partials(const std::vector<double>& power) : power_(power) {
+        for (size_t m = 1; m < power.size(); ++m) floor_ = std::max(floor_, power[m]);
+        floor_ *= kPartialFloor;
+    }
+
+    bool IsPartial(size_t m) const { return power_[m] >= floor_; }
+
+    size_t Count() const {
+        size_t count = 0;
+        for (size_t m = 1; m < power_.size(); ++m) count += IsPartial(m);
+        return count;
+    }
+
+    // Whether the partials at multiples of k hold all but kOctaveShare of
+    // the partials' energy: a count that leaves partials out is one
+    // partial, not the tone.
+    bool Explained(uint32_t k) const {
+        double all = 0, onMultiples = 0;
+        for (size_t m = 1; m < power_.size(); ++m) {
+            if (!IsPartial(m)) continue;
+            all += power_[m];
+            if (m % k == 0) onMultiples += power_[m];
+        }
+        return onMultiples >= (1 - kOctaveShare) * all;
+    }
+
+private:
+    const std::vector<double>& power_;
+    double floor_ = 0;
+};
+
 // The count whose lines carry the most energy beyond what as many lines
-// picked at random would carry (1 / k of it), then moved down while a
-// divisor by 2 or 3 explains clearly more.
-uint32_t ChoosePeriods(const std::vector<double>& share) {
+// picked at random would carry (1 / k of it); when other partials lie
+// off its lines, the lowest partial among its divisors that explains
+// them; then down while a divisor by 2 or 3 explains clearly more.
+uint32_t ChoosePeriods(const Partials& partials, const std::vector<double>& share) {
     uint32_t best = 1;
     for (uint32_t k = 2; k < share.size(); ++k)
         if (share[k] - 1.0 / k > share[best] - 1.0 / best) best = k;
+    if (!partials.Explained(best)) {
+        for (uint32_t d = 1; d < best; ++d) {
+            if (best % d == 0 && partials.IsPartial(d) && partials.Explained(d)) {
+                best = d;
+                break;
+            }
+        }
+    }
     for (bool moved = true; moved;) {
         moved = false;
         for (uint32_t p : {2u, 3u}) {
@@ -54,6 +104,14 @@ uint32_t ChoosePeriods(const std::vector<double>& share) {
     return best;
 }
 
+// Whether the count's lines make a clear tone: beyond chance by
+// kClearTone of what they could be; one period per loop is a tone when
+// its partials are few enough to be harmonics rather than noise.
+bool ClearTone(const Partials& partials, const std::vector<double>& share, uint32_t k) {
+    if (k == 1) return partials.Count() <= kMaxPartials;
+    return (share[k] - 1.0 / k) / (1 - 1.0 / k) >= kClearTone;
+}
+
 }  // namespace
 
 bool EstimateLoopTuning(const int16_t* loop, uint32_t length, double rate, Tuning& tuning) {
@@ -64,8 +122,12 @@ bool EstimateLoopTuning(const int16_t* loop, uint32_t length, double rate, Tunin
     // Parseval: the power of the lines is length times the energy per sample.
     if (total < kSilentPower * length * length) return false;
     std::vector<double> shares = HarmonicShares(power, total);
-    uint32_t periods = ChoosePeriods(shares);
-    tuning = TuningOfHz(rate * periods / length);
+    Partials partials(power);
+    uint32_t periods = ChoosePeriods(partials, shares);
+    if (!ClearTone(partials, shares, periods)) return false;
+    Tuning found = TuningOfHz(rate * periods / length);
+    if (!InMidiRange(found)) return false;
+    tuning = found;
     tuning.periods = periods;
     tuning.harmonicShare = shares[periods];
     return true;
@@ -79,6 +141,8 @@ Tuning TuningOfHz(double hz) {
     tuning.cents = (tuning.midi - tuning.note) * 100.0;
     return tuning;
 }
+
+bool InMidiRange(const Tuning& tuning) { return tuning.note >= 0 && tuning.note <= 127; }
 
 SmplPitch SmplPitchOf(const Tuning& tuning) {
     SmplPitch pitch;

@@ -19,11 +19,16 @@ struct Tuning {
 };
 
 // Estimates the pitch of a loop of `length` samples played at rate;
-// false when it has no tone (silent or constant).
+// false when it has no clear tone (silent, constant, noise) or its note
+// lies outside MIDI notes 0-127.
 bool EstimateLoopTuning(const int16_t* loop, uint32_t length, double rate, Tuning& tuning);
 
 // The tuning of a frequency in Hz (above 0).
 Tuning TuningOfHz(double hz);
+
+// Whether the nearest note is a MIDI note (0-127): a pitch outside them is
+// no instrument's and gets no tuning.
+bool InMidiRange(const Tuning& tuning);
 
 // For a WAVE smpl chunk: the unity note is the floor of the fractional
 // note, the pitch fraction the rest in units of 2^-32; both kept to the

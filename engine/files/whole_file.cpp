@@ -1,6 +1,7 @@
 #include "engine/files/whole_file.h"
 
 #include <cerrno>
+#include <cstring>
 #include <random>
 
 #include "engine/files/file_system.h"
@@ -16,15 +17,27 @@ constexpr const char* kSeparators = "\\/";
 constexpr const char* kSeparators = "/";
 #endif
 
+// The longest file name the common file systems take (bytes, or UTF-16
+// units on Windows, never more than the bytes).
+constexpr size_t kMaxNameBytes = 255;
+
 // A hidden name beside the target that no other writer picks: the
-// target's name with a random tag.
+// target's name with a random tag, the name cut short (at a character's
+// first byte) when the whole would be longer than any name can be.
 std::string TemporaryName(const std::string& target) {
     static std::mt19937 random{std::random_device{}()};
     size_t nameStart = target.find_last_of(kSeparators);
     nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
     char tag[16];
     std::snprintf(tag, sizeof tag, "%08x", static_cast<unsigned>(random()));
-    return target.substr(0, nameStart) + "." + target.substr(nameStart) + "." + tag + ".tmp";
+    std::string name = target.substr(nameStart);
+    size_t room = kMaxNameBytes - (std::strlen(".") + std::strlen(tag) + std::strlen("..tmp"));
+    if (name.size() > room) {
+        size_t cut = room;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        name.resize(cut);
+    }
+    return target.substr(0, nameStart) + "." + name + "." + tag + ".tmp";
 }
 
 // Whether the target is a device or pipe, itself or behind a link.

@@ -121,7 +121,10 @@ std::vector<uint8_t> SampleSet::Blocks(const SetSample& sample) const {
 bool SampleSet::LoopTuning(const SetSample& sample, double rate, Tuning& tuning) const {
     uint32_t periods = sample.measures.tonePeriods;
     if (periods == 0) return false;
-    tuning = TuningOfHz(rate * periods / static_cast<double>(sample.measures.loopPlan.LoopSamples()));
+    Tuning found = TuningOfHz(rate * periods / static_cast<double>(sample.measures.loopPlan.LoopSamples()));
+    // At another rate the same loop can leave the notes.
+    if (!InMidiRange(found)) return false;
+    tuning = found;
     tuning.periods = periods;
     return true;
 }

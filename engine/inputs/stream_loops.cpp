@@ -16,6 +16,7 @@ struct Reading {
     bool named;
     LoopKind loop;
     uint32_t loopAddress;
+    const char* unknownReason;
 
     bool SameLoop(const Reading& other) const {
         return aramStart == other.aramStart && loop == other.loop && loopAddress == other.loopAddress;
@@ -24,12 +25,16 @@ struct Reading {
 
 // The loop an entry gives the sample whose end block header is endHeader.
 Reading NamedReading(const StreamEntry& entry, uint8_t endHeader) {
-    Reading reading{entry.start, entry.end, true, LoopKind::None, 0};
+    Reading reading{entry.start, entry.end, true, LoopKind::None, 0, nullptr};
     auto onBlock = [&entry](uint32_t address) {
         return address >= entry.start && address <= entry.end && (address - entry.start) % kBlockBytes == 0;
     };
     if (!(endHeader & kLoopFlag)) return reading;
-    if (onBlock(entry.loopWord)) {
+    if (entry.overwritten) {
+        // The chip plays what the later block left there, not this run.
+        reading.loop = LoopKind::Unknown;
+        reading.unknownReason = "a later block of its transfer stream writes over part of it in audio RAM";
+    } else if (onBlock(entry.loopWord)) {
         reading.loop = LoopKind::Address;
         reading.loopAddress = entry.loopWord;
     } else if (onBlock(entry.start + entry.loopWord)) {
@@ -41,6 +46,27 @@ Reading NamedReading(const StreamEntry& entry, uint8_t endHeader) {
     return reading;
 }
 
+// The runs, by start, that lie wholly in a block.
+std::pair<std::vector<size_t>::const_iterator, std::vector<size_t>::const_iterator> RunsStartingIn(
+    const StreamBlock& block, const std::vector<FoundRun>& runs, const std::vector<size_t>& byStart) {
+    auto before = [&runs](size_t run, uint32_t at) { return runs[run].start < at; };
+    auto first = std::lower_bound(byStart.begin(), byStart.end(), block.data, before);
+    return {first, std::lower_bound(first, byStart.end(), block.data + block.length, before)};
+}
+
+bool HoldsRun(const StreamBlock& block, const std::vector<FoundRun>& runs, const std::vector<size_t>& byStart) {
+    auto [first, last] = RunsStartingIn(block, runs, byStart);
+    for (auto it = first; it != last; ++it)
+        if (runs[*it].end + kBlockBytes <= block.data + block.length) return true;
+    return false;
+}
+
+bool UploadsRun(const TransferStream& stream, const std::vector<FoundRun>& runs, const std::vector<size_t>& byStart) {
+    for (const StreamBlock& block : stream.blocks)
+        if (HoldsRun(block, runs, byStart)) return true;
+    return false;
+}
+
 // Adds the readings of one stream to the runs that lie in its blocks.
 void ReadStream(const uint8_t* image, const TransferStream& stream, std::vector<StreamEntry> entries,
                 const std::vector<FoundRun>& runs, const std::vector<size_t>& byStart,
@@ -49,13 +75,12 @@ void ReadStream(const uint8_t* image, const TransferStream& stream, std::vector<
               [](const StreamEntry& a, const StreamEntry& b) { return a.start < b.start; });
     for (size_t k = 0; k < stream.blocks.size(); ++k) {
         const StreamBlock& block = stream.blocks[k];
-        auto first = std::lower_bound(byStart.begin(), byStart.end(), block.data,
-                                      [&runs](size_t run, uint32_t at) { return runs[run].start < at; });
-        for (auto it = first; it != byStart.end() && runs[*it].start < block.data + block.length; ++it) {
+        auto [first, last] = RunsStartingIn(block, runs, byStart);
+        for (auto it = first; it != last; ++it) {
             const FoundRun& run = runs[*it];
             if (run.end + kBlockBytes > block.data + block.length) continue;
             Reading reading{block.aram + (run.start - block.data), block.aram + (run.end - block.data), false,
-                            LoopKind::None, 0};
+                            LoopKind::None, 0, nullptr};
             auto named = std::lower_bound(entries.begin(), entries.end(), reading.aramStart,
                                           [](const StreamEntry& e, uint32_t start) { return e.start < start; });
             bool anyNamed = false;
@@ -100,6 +125,7 @@ RunAram Agree(const std::vector<Reading>& readings) {
         out.loop = claim->loop;
         out.aramLoop = claim->loopAddress;
         out.loopIsOffset = claim->loop == LoopKind::Offset;
+        out.unknownReason = claim->unknownReason;
         return out;
     }
     if (claim) {
@@ -120,16 +146,29 @@ RunAram Agree(const std::vector<Reading>& readings) {
 }  // namespace
 
 std::vector<RunAram> FindRunAram(const uint8_t* image, uint32_t size, const std::vector<FoundRun>& runs) {
-    std::vector<TransferStream> streams = FindTransferStreams(image, size);
-    if (streams.empty()) return std::vector<RunAram>(runs.size());
+    if (runs.empty()) return {};
     std::vector<size_t> byStart(runs.size());
     for (size_t k = 0; k < runs.size(); ++k) byStart[k] = k;
     std::sort(byStart.begin(), byStart.end(), [&runs](size_t a, size_t b) { return runs[a].start < runs[b].start; });
+    std::vector<TransferStream> streams = FindTransferStreams(image, size, [&](uint32_t data, uint32_t length) {
+        return HoldsRun(StreamBlock{data, length, 0}, runs, byStart);
+    });
+    if (streams.empty()) return std::vector<RunAram>(runs.size());
+    // Only the streams that upload a run, and the drivers they enter, have
+    // entries that can matter.
+    std::vector<bool> needed(streams.size(), false);
+    for (size_t k = 0; k < streams.size(); ++k) {
+        if (!UploadsRun(streams[k], runs, byStart)) continue;
+        needed[k] = true;
+        if (streams[k].entersStream >= 0) needed[static_cast<size_t>(streams[k].entersStream)] = true;
+    }
     std::vector<std::vector<Reading>> readings(runs.size());
     std::vector<std::vector<StreamEntry>> entries(streams.size());
-    for (size_t k = 0; k < streams.size(); ++k) entries[k] = FindStreamEntries(image, streams[k]);
+    ChainEnds chains(image, size);
     for (size_t k = 0; k < streams.size(); ++k)
-        if (IsConfirmed(streams, entries, k)) ReadStream(image, streams[k], entries[k], runs, byStart, readings);
+        if (needed[k]) entries[k] = FindStreamEntries(image, chains, streams[k]);
+    for (size_t k = 0; k < streams.size(); ++k)
+        if (needed[k] && IsConfirmed(streams, entries, k)) ReadStream(image, streams[k], entries[k], runs, byStart, readings);
     std::vector<RunAram> out;
     out.reserve(runs.size());
     for (const std::vector<Reading>& r : readings) out.push_back(Agree(r));

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 struct StreamBlock {
@@ -27,10 +28,38 @@ struct TransferStream {
 // and none over the I/O registers at 0xF0-0xFF, whose jump address (above
 // the direct page and the stack) lies in a block it uploads itself and
 // whose blocks hold code that sets DIR; and every such parse that jumps
-// into the block holding the entry point of one of those instead.
+// into the block holding the entry point of one of those instead and has a
+// block that can place a sample (others can only repeat their driver).
 // Parses that merge into another keep their own first blocks: each is one
 // reading of the bytes it covers.
 std::vector<TransferStream> FindTransferStreams(const uint8_t* image, uint32_t size);
 
-// The block of the stream that wrote audio RAM address aram last, or -1.
-int LatestWriter(const TransferStream& stream, uint32_t aram);
+// Whether a block of length bytes from image offset data can place a
+// sample: without this test, whether it is long enough for a BRR block.
+using PlacesSample = std::function<bool(uint32_t data, uint32_t length)>;
+std::vector<TransferStream> FindTransferStreams(const uint8_t* image, uint32_t size, const PlacesSample& placesSample);
+
+// Which block of a stream wrote each audio RAM address last, as sorted
+// spans of addresses with one writer; addresses it never writes are in none.
+class AramWriters {
+public:
+    struct Span {
+        uint32_t begin;
+        uint32_t end;  // one past the last address
+        int block;
+    };
+
+    // Sorts the stream's blocks out in O(b log b) for b blocks.
+    explicit AramWriters(const TransferStream& stream);
+    // The block that wrote aram last, or -1.
+    int At(uint32_t aram) const;
+    // Whether block wrote every address of [begin, end) last.
+    bool AllBy(uint32_t begin, uint32_t end, int block) const;
+    // The spans in address order.
+    const std::vector<Span>& Spans() const { return spans_; }
+
+private:
+    const Span* Find(uint32_t aram) const;
+
+    std::vector<Span> spans_;
+};
