@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "report_page_text.h"  // generated from report_page.{html,css,js}
+#include "report_page_text.h"  // generated from report_page.{html,css} and script/*.mjs
 #include "core/app_state.h"
 #include "core/brr_block.h"
 #include "output/wav_header.h"
