@@ -155,6 +155,8 @@ OrderedJson SampleJson(const SampleSet& set, const SetSample& sample, int32_t ra
         row["file"] = base + ".wav";
         row["notStored"] = nullptr;
     }
+    // A .brr file's loop comes from its loop offset, not from a directory.
+    if (set.isBrr) row["loopStartSample"] = sample.loopKnown ? OrderedJson(16 * sample.loopBlock) : OrderedJson(nullptr);
     if (sample.fromDirectory) {
         const SpcSample& spc = sample.spc;
         row["index"] = spc.index;

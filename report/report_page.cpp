@@ -99,6 +99,7 @@ Json PageData(const Report& report, const std::string& romName) {
                  {"allInOneBytes", report.allInOneBytes},
                  {"allInOneFits", FitsOneWavFile(report.allInOneBytes)},
                  {"isSpc", report.isSpc},
+                 {"isBrr", report.isBrr},
                  {"decoder", report.decoder}};
     for (const auto& field : report.setFields.items()) data[field.key()] = field.value();
     data["samples"] = samples;

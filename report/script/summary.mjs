@@ -5,9 +5,20 @@ import { aram, grouped, sizeText } from './format.mjs';
 
 const DIRECTORY_SOURCES = { register: 'DIR register', code: "driver's code" };
 
+// A .brr file holds one sample, read whole: no scan, no runs.
+function brrFacts() {
+  const [sample] = samples;
+  let loop = 'none';
+  if (sample && sample.loopStartSample != null) loop = `from ${grouped(sample.loopStartSample)} (loop offset in the file)`;
+  else if (sample && sample.loop) loop = 'flagged; the file gives no loop offset';
+  return [['Size', sizeText(data.rom.size)], ['Loop', loop], ['Initial rate', `${grouped(data.rate)} Hz`],
+    ['Decoder', 'chip (as the console)']];
+}
+
 // A snapshot read through its sample directory has entries, not runs:
 // the minimum run applies only where audio RAM or a ROM was scanned.
 function summaryFacts() {
+  if (data.isBrr) return brrFacts();
   const facts = [['Size', sizeText(data.rom.size)]];
   const directory = data.isSpc && data.directory != null;
   if (directory) {

@@ -196,6 +196,8 @@ export function buildRows() {
   });
   byId('rows').append(body);
   byId('samples').hidden = false;
+  const longest = Math.max(...samples.map((sample) => sample.name.length));
+  document.documentElement.style.setProperty('--name-chars', String(longest));
 }
 
 export function updateLengths() {

@@ -42,9 +42,12 @@ export function setupToolbar() {
   });
   byId('stop').addEventListener('click', stop);
   const all = byId('download-all');
-  all.download = `${fileStem()}.wav`;
-  // Offered only when there is something to put in it and one WAV can hold it.
-  all.hidden = !data.allInOneFits || !samples.some((sample) => sample.saved);
+  // Named apart from every sample's file (a ROM named 1.sfc has a sample 1.wav).
+  const taken = new Set(samples.map((sample) => `${sample.name}.wav`));
+  all.download = taken.has(`${fileStem()}.wav`) ? `${fileStem()} (all).wav` : `${fileStem()}.wav`;
+  // Offered only when there is something to put in it and one WAV can hold
+  // it; a .brr file's one sample has its own WAV.
+  all.hidden = !data.allInOneFits || !samples.some((sample) => sample.saved) || data.isBrr;
   offerDownload(all, allWav);
   const bank = byId('download-sf2');
   bank.download = `${fileStem()}.sf2`;
@@ -52,8 +55,8 @@ export function setupToolbar() {
   offerDownload(bank, soundFont);
   const decoder = byId('decoder');
   decoder.value = state.decoder;
-  // SPC samples are always decoded as the chip does.
-  byId('decoder-field').hidden = data.isSpc;
+  // SPC and .brr samples are always decoded as the chip does.
+  byId('decoder-field').hidden = data.isSpc || data.isBrr;
   decoder.addEventListener('change', () => {
     state.decoder = decoder.value;
     forgetDecoded();

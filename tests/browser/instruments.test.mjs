@@ -8,7 +8,7 @@ import { after, before, describe, test } from 'node:test';
 import { pathToFileURL } from 'node:url';
 
 import { launchBrowser, openPage } from './browser.mjs';
-import { DEMO_ROM, cli, listed, makeSpc, tempDir } from './support.mjs';
+import { DEMO_ROM, REPO, cli, instrument, listed, makeSpc, tempDir } from './support.mjs';
 
 let browser;
 let work;
@@ -186,4 +186,49 @@ describe('ROM page decoder switch', () => {
       await context.close();
     });
   }
+});
+
+// .brr files: two made here (a loop offset first, and raw blocks whose
+// loop point is unknown) and the shared instruments when present.
+const SHARED_BRR = path.join(REPO, '..', 'shared', 'testdata', 'brr');
+
+function brrInputs() {
+  const looped = Buffer.concat([Buffer.from([9 * 4, 0]), instrument(12, true, 32)]);
+  const made = [['Looped tone.brr', looped], ['raw.brr', instrument(20, false, 37)]];
+  const inputs = made.map(([name, bytes]) => {
+    fs.writeFileSync(path.join(work, name), bytes);
+    return path.join(work, name);
+  });
+  if (!fs.existsSync(SHARED_BRR)) console.log(`skipped the shared .brr files: ${SHARED_BRR} is absent`);
+  else inputs.push(...fs.readdirSync(SHARED_BRR).sort().map((name) => path.join(SHARED_BRR, name)));
+  return inputs;
+}
+
+describe('BRR file pages', () => {
+  test('every download equals rip\'s: WAV with its smpl loop, .brr with its loop offset, SoundFont', async () => {
+    const loopsSeen = new Set();
+    for (const input of brrInputs()) {
+      const name = path.basename(input, '.brr');
+      const out = path.join(work, `brr-${name}`);
+      const page = path.join(out, `${name}.html`);
+      const [sample] = listed(input).stored;
+      loopsSeen.add(sample.loopStartSample != null);
+      const header = sample.loopStartSample != null ? ['--brr-loop-header'] : [];
+      cli(['rip', input, '--out', out]);
+      cli(['rip', input, '--format', 'brr', ...header, '--out', path.join(out, 'brr')]);
+      cli(['rip', input, '--format', 'sf2', '--one-file', path.join(out, 'bank.sf2')]);
+      cli(['report', input, '-o', page]);
+      const opened = await openPage(browser, pathToFileURL(page));
+      for (const [selector, ripped] of [['#rows a.wav', `${name}.wav`], ['#rows a.brr', `brr/${name}.brr`],
+        ['#download-sf2', 'bank.sf2']]) {
+        const got = await download(opened.page, selector);
+        assert.ok(got.bytes.equals(fs.readFileSync(path.join(out, ripped))), `${name}: ${got.name} differs from ${ripped}`);
+      }
+      if (sample.loopStartSample != null) {
+        assert.ok(fs.readFileSync(path.join(out, 'brr', `${name}.brr`)).equals(fs.readFileSync(input)), `${name}.brr`);
+      }
+      await opened.context.close();
+    }
+    assert.deepEqual([...loopsSeen].sort(), [false, true], 'looped and unlooped files');
+  });
 });

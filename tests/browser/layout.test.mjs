@@ -9,7 +9,7 @@ import { after, before, describe, test } from 'node:test';
 import { pathToFileURL } from 'node:url';
 
 import { launchBrowser, openPage } from './browser.mjs';
-import { DEMO_ROM, cli, listed, makeSpc, tempDir, withPageData } from './support.mjs';
+import { DEMO_ROM, cli, instrument, listed, makeSpc, tempDir, withPageData } from './support.mjs';
 
 let browser;
 let work;
@@ -25,7 +25,10 @@ before(async () => {
   fs.writeFileSync(tiny, Buffer.from([0x81, 1, 1, 1, 1, 1, 1, 1, 1, 0x01, 1, 1, 1, 1, 1, 1, 1, 1]));
   const empty = path.join(work, 'empty.sfc');
   fs.writeFileSync(empty, Buffer.alloc(4000, 0xfe));
-  for (const [name, input, args] of [['rom', DEMO_ROM, []], ['spc', spc, []],
+  // A named instrument, its loop offset first.
+  const brr = path.join(work, 'Strings8.brr');
+  fs.writeFileSync(brr, Buffer.concat([Buffer.from([9 * 3, 0]), instrument(12, true, 32)]));
+  for (const [name, input, args] of [['rom', DEMO_ROM, []], ['spc', spc, []], ['brr', brr, []],
     ['tiny', tiny, ['--min-run', '0']], ['empty', empty, []]]) {
     pages[name] = path.join(work, `${name}.html`);
     cli(['report', input, '-o', pages[name], ...args]);
@@ -53,15 +56,18 @@ const visible = (page, selector) => page.$eval(selector, (e) => e.checkVisibilit
 const rowBoxes = (page) => page.$$eval('#rows tr', (trs) => trs.map((tr) => {
   tr.scrollIntoView({ block: 'center' });
   const box = (e) => e.getBoundingClientRect();
+  const actions = box(tr.querySelector('td.actions'));
   const clipped = [...tr.querySelectorAll('td:not(.wave):not(.actions), .loop-flag')]
-    .filter((e) => e.scrollWidth > e.clientWidth).map((e) => e.textContent);
+    .filter((e) => e.scrollWidth > e.clientWidth).map((e) => e.textContent)
+    .concat([...tr.querySelectorAll('td.actions .button')].filter((b) => box(b).right > actions.right + 0.5
+      || box(b).bottom > actions.bottom + 0.5).map((b) => b.textContent));
   return { play: box(tr.querySelector('button.play')), wave: box(tr.querySelector('canvas')), clipped,
     addresses: [...tr.querySelectorAll('td.offset')].map((td) => [td.innerText.replace(/\s+/g, ' '), td.title]) };
 }));
 
 describe('layout at phone and desktop widths', () => {
-  for (const width of [390, 768, 1024, 1280]) {
-    for (const kind of ['rom', 'spc']) {
+  for (const width of [390, 768, 1024, 1280, 1440]) {
+    for (const kind of ['rom', 'spc', 'brr']) {
       test(`${kind} page at ${width} px: controls on screen, waveforms shown, texts whole`, async () => {
         const { page, context, seen } = await open(kind, width);
         assert.deepEqual(seen.errors, []);
@@ -75,14 +81,19 @@ describe('layout at phone and desktop widths', () => {
           assert.deepEqual(row.clipped, [], `row ${i + 1} cut off`);
           for (const [text, title] of row.addresses) {
             // ROM: offset and SNES address both shown; SPC: the audio RAM address.
-            assert.match(text, kind === 'rom' ? /^0x[0-9A-F]{6} \$[0-9A-F]{2}:[0-9A-F]{4}$/ : /^\$[0-9A-F]{4}$/);
+            const pattern = { rom: /^0x[0-9A-F]{6} \$[0-9A-F]{2}:[0-9A-F]{4}$/, spc: /^\$[0-9A-F]{4}$/, brr: /^0x[0-9A-F]{6}$/ };
+            assert.match(text, pattern[kind]);
             assert.equal(title.replace(/[()]|SNES /g, ''), text);
           }
         }
-        // Only a ROM has two decoders to choose from.
+        // Only a ROM has two decoders to choose from, and runs found by a scan.
         assert.equal(await visible(page, '#decoder-field'), kind === 'rom');
         const header = await page.$eval('header', (h) => h.innerText);
-        assert.equal(/Minimum run/.test(header) && /Runs found/.test(header), kind === 'rom');
+        assert.equal(/Minimum run/.test(header) || /Runs found/.test(header), kind === 'rom');
+        if (kind === 'brr') assert.match(header, /Loop\s+from 48 \(loop offset in the file\)/);
+        const names = await page.$$eval('a[download]', (links) =>
+          links.filter((link) => link.checkVisibility()).map((link) => link.download));
+        assert.equal(new Set(names).size, names.length, `download names ${names}`);
         if (kind === 'spc') assert.match(header, /Directory\s+\$0300 \(DIR register\)[\s\S]*Directory entries\s+3\s+Samples stored\s+2/);
         await context.close();
       });
