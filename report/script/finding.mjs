@@ -3,7 +3,7 @@
 import { byId, samples, state } from './page_data.mjs';
 import { pcmBytesOf } from './sample_pcm.mjs';
 import { peakOf, silentNow } from './table.mjs';
-import { select } from './selection.mjs';
+import { returnToRows, select } from './selection.mjs';
 
 // A sample is mostly padding when at least this share of its blocks
 // carry all-zero data.
@@ -48,6 +48,7 @@ export function setupFinding() {
   order.addEventListener('change', () => {
     state.order = order.value;
     arrange();
+    returnToRows();
   });
   const filter = byId('filter');
   filter.addEventListener('change', () => {

@@ -1,10 +1,11 @@
-// Keys: arrows (and J/K) move the selection, Space plays, Escape stops,
+// Keys: arrows (and J/K), Home, End and the page keys move the selection,
+// Space plays and stops, Escape stops,
 // and Z to M play the selected sample at a note when some sample has a pitch.
 import { byId, samples, state } from './page_data.mjs';
 import { pitchOf } from './sample_pcm.mjs';
 import { noteName } from './pitch.mjs';
-import { move } from './selection.mjs';
-import { play, showStatus, stop } from './playback.mjs';
+import { move, returnToRows, rowsPerPage } from './selection.mjs';
+import { play, replay, showStatus, stop } from './playback.mjs';
 
 // Z to M as a piano octave, the black keys on the row above.
 const PIANO_KEYS = { z: 0, s: 1, x: 2, d: 3, c: 4, v: 5, g: 6, b: 7, h: 8, n: 9, j: 10, m: 11 };
@@ -24,7 +25,7 @@ function playKey(semitone) {
   const note = 12 * Math.floor((state.note ?? 60) / 12) + semitone;
   state.note = note;
   byId('note').value = String(note);
-  play(state.selected, note);
+  play(state.selected, { note, held: true });
   if (state.playing) state.playing.key = semitone;
 }
 
@@ -52,11 +53,21 @@ function onKey(event) {
       if (piano && key === 'k') return;
       move(-1);
       break;
+    case 'Home': case 'End':
+      move(event.key === 'Home' ? -state.shown.length : state.shown.length);
+      break;
+    case 'PageUp': case 'PageDown':
+      move(event.key === 'PageUp' ? -rowsPerPage() : rowsPerPage());
+      break;
     case ' ':
       // A focused button or switch answers Space itself.
       if (tag === 'BUTTON' || tag === 'INPUT') return;
-      if (state.selected < 0) move(0);
-      if (state.selected >= 0) play(state.selected);
+      // Space starts and stops, as in a player.
+      if (state.playing) stop();
+      else {
+        if (state.selected < 0) move(0);
+        if (state.selected >= 0) play(state.selected);
+      }
       break;
     default:
       return;
@@ -83,7 +94,8 @@ export function setupKeys() {
   }
   select.addEventListener('change', () => {
     state.note = select.value === '' ? null : Number(select.value);
-    if (state.playing) play(state.playing.index);
+    if (state.playing) replay();
+    returnToRows();
   });
   document.addEventListener('keydown', onKey);
   document.addEventListener('keyup', onKeyUp);

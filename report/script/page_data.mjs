@@ -24,7 +24,9 @@ export const state = {
   note: null,     // MIDI note that pitched samples play at; null: their own
   shown: [],      // indices of the rows on view, in their order
   audio: null,    // AudioContext, made on the first play
-  playing: null,  // { index, source, startedAt, seconds }
+  playing: null,  // { index, source, startedAt, seconds, speed, note, held, key }
+  volume: 1,      // gain of everything played
+  gain: null,     // the GainNode that applies it
   rows: [],
 };
 

@@ -3,28 +3,28 @@
 
 const NOTE_NAMES = ['C', 'C\u266F', 'D', 'D\u266F', 'E', 'F', 'F\u266F', 'G', 'G\u266F', 'A', 'A\u266F', 'B'];
 
+// Rounds halves away from zero, as C's lround.
+const roundAway = (value) => Math.sign(value) * Math.round(Math.abs(value));
+
 export const noteName = (note) => NOTE_NAMES[((note % 12) + 12) % 12] + (Math.floor(note / 12) - 1);
 
 // The listing's tuning (measured at initialRate) at rate, or null: hz,
-// the fractional MIDI note, the nearest note and the cents from it. At
-// the initial rate the listing's note and cents are taken as they are, so
-// that files agree with the ripper's to the bit.
+// the fractional MIDI note, the nearest note and the cents from it. The
+// unrounded note, which the report gives, moves with the rate as the
+// ripper's does, so that files agree with its own to the bit; the rounded
+// note and cents of a bare listing are the fallback.
 export function pitchAt(tuning, rate, initialRate) {
   if (!tuning || !(tuning.hz > 0)) return null;
   const hz = (tuning.hz * rate) / initialRate;
   const given = tuning.note != null && tuning.cents != null;
-  if (given && rate === initialRate) {
-    // The unrounded note, when the page has it, gives the ripper's smpl pitch and key to the bit.
-    if (tuning.midi != null) return { hz, midi: tuning.midi, note: tuning.note, cents: (tuning.midi - tuning.note) * 100 };
-    return { hz, midi: tuning.note + tuning.cents / 100, note: tuning.note, cents: tuning.cents };
-  }
-  const midi = given ? tuning.note + tuning.cents / 100 + 12 * Math.log2(rate / initialRate) : 69 + 12 * Math.log2(hz / 440);
-  const note = Math.round(midi);
-  return { hz, midi, note, cents: (midi - note) * 100 };
+  const shift = rate === initialRate ? 0 : 12 * Math.log2(rate / initialRate);
+  let midi = 69 + 12 * Math.log2(hz / 440);
+  if (tuning.midi != null) midi = tuning.midi + shift;
+  else if (given) midi = tuning.note + tuning.cents / 100 + shift;
+  // At the initial rate the listing's own note stands, as in its table.
+  const note = given && shift === 0 ? tuning.note : roundAway(midi);
+  return { hz, midi, note, cents: given && shift === 0 && tuning.midi == null ? tuning.cents : (midi - note) * 100 };
 }
-
-// Rounds halves away from zero, as C's lround.
-const roundAway = (value) => Math.sign(value) * Math.round(Math.abs(value));
 
 // Twin of core/tuning.cpp SmplPitchOf: for a WAVE smpl chunk, the floor of
 // the fractional note and the rest in units of 2^-32, kept to the MIDI

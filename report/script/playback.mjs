@@ -4,17 +4,39 @@ import { grouped } from './format.mjs';
 import { loopStartOf, pcmBytesOf, pitchOf, samplePcm } from './sample_pcm.mjs';
 import { noteName } from './pitch.mjs';
 
-export const PLAY_LABEL = '\u25B6 Play';
+const PLAY_LABEL = '\u25B6 Play';
 const PLAYING_LABEL = '\u25A0 Stop';
 
+// The Play button's text and, for screen readers, the sample it plays.
+export function labelPlayButton(button, name, playing) {
+  button.textContent = playing ? PLAYING_LABEL : PLAY_LABEL;
+  button.setAttribute('aria-label', `${playing ? 'Stop' : 'Play'} ${name}`);
+}
+
+// Everything plays through one gain, the volume control's.
+function audioOutput() {
+  if (!state.audio) {
+    state.audio = new AudioContext();
+    state.gain = state.audio.createGain();
+    state.gain.gain.value = state.volume;
+    state.gain.connect(state.audio.destination);
+  }
+  return state.audio;
+}
+
+export function setVolume(volume) {
+  state.volume = volume;
+  if (state.gain) state.gain.gain.value = volume;
+}
+
 // Plays a sample; at a chosen note when it has a pitch, faster or slower
-// by the ratio of the two frequencies.
-export function play(index, note = state.note) {
+// by the ratio of the two frequencies. A held note (a key kept down)
+// keeps a looped sample sounding until it is let go, as a sampler does.
+export function play(index, { note = state.note, held = false } = {}) {
   stop();
   const sample = samples[index];
   if (!sample || pcmBytesOf(index) === 0) return;
-  if (!state.audio) state.audio = new AudioContext();
-  const audio = state.audio;
+  const audio = audioOutput();
   if (audio.state === 'suspended') audio.resume();
   let buffer;
   try {
@@ -32,10 +54,10 @@ export function play(index, note = state.note) {
   const pitch = note === null ? null : pitchOf(sample);
   const speed = pitch ? 2 ** ((note - pitch.midi) / 12) : 1;
   source.playbackRate.value = speed;
-  setLoop(source, index);
-  source.connect(audio.destination);
   const playing = { index, source, startedAt: audio.currentTime, seconds: buffer.duration, speed,
-    note: pitch ? note : null };
+    note: pitch ? note : null, held: held && sample.loop };
+  setLoop(source, index, playing.held);
+  source.connect(state.gain);
   source.addEventListener('ended', () => {
     if (state.playing === playing) finish();
   });
@@ -43,17 +65,24 @@ export function play(index, note = state.note) {
   state.playing = playing;
   const row = state.rows[index];
   row.tr.classList.add('playing');
-  row.playButton.textContent = PLAYING_LABEL;
+  labelPlayButton(row.playButton, sample.name, true);
   showStatus();
   requestAnimationFrame(movePlayhead);
 }
 
+// Starts what plays again (at a new rate, decoder or note), held as it was.
+export function replay() {
+  const { index, held, key } = state.playing;
+  play(index, { held });
+  if (state.playing) state.playing.key = key;
+}
+
 // With a known loop point the attack plays once and then only the loop
 // repeats, as on the console; otherwise the whole sample repeats.
-export function setLoop(source, index) {
-  source.loop = state.loop;
+export function setLoop(source, index, held = false) {
+  source.loop = state.loop || held;
   const loopStart = loopStartOf(index);
-  if (state.loop && loopStart !== null && source.buffer) {
+  if (source.loop && loopStart !== null && source.buffer) {
     source.loopStart = loopStart / source.buffer.sampleRate;
     source.loopEnd = source.buffer.duration;
   } else {
@@ -74,8 +103,8 @@ function finish() {
   state.playing = null;
   const row = state.rows[playing.index];
   row.tr.classList.remove('playing');
-  row.playButton.textContent = PLAY_LABEL;
-  const head = row.wave.querySelector('.playhead');
+  labelPlayButton(row.playButton, samples[playing.index].name, false);
+  const head = row.frame.querySelector('.playhead');
   if (head) head.remove();
   showStatus();
 }
@@ -84,11 +113,11 @@ function movePlayhead() {
   const playing = state.playing;
   if (!playing) return;
   const row = state.rows[playing.index];
-  let head = row.wave.querySelector('.playhead');
+  let head = row.frame.querySelector('.playhead');
   if (!head) {
     head = document.createElement('div');
     head.className = 'playhead';
-    row.wave.append(head);
+    row.frame.append(head);
   }
   let elapsed = (state.audio.currentTime - playing.startedAt) * playing.speed;
   const source = playing.source;

@@ -28,3 +28,17 @@ export function move(step) {
   const at = shown.indexOf(state.selected);
   select(shown[at < 0 ? 0 : Math.min(shown.length - 1, Math.max(0, at + step))], true);
 }
+
+// Rows a page key moves: those a screen holds, less one kept in sight.
+export function rowsPerPage() {
+  const row = state.rows[state.selected >= 0 ? state.selected : state.shown[0]];
+  const height = row ? row.tr.offsetHeight : 0;
+  return height > 0 ? Math.max(1, Math.floor(innerHeight / height) - 1) : 1;
+}
+
+// After a list in the toolbar is chosen from, the keys go back to the
+// rows, so that the arrows move the selection rather than the list.
+export function returnToRows() {
+  if (state.selected >= 0) state.rows[state.selected].tr.focus({ preventScroll: true });
+  else if (document.activeElement) document.activeElement.blur();
+}

@@ -5,7 +5,7 @@ import { aram, grouped, hex, seconds } from './format.mjs';
 import { loopPlanOf, pcmBytesOf, pitchOf, samplePcm, silentOf } from './sample_pcm.mjs';
 import { noteName } from './pitch.mjs';
 import { offerDownload, sampleBrr, sampleWav } from './downloads.mjs';
-import { PLAY_LABEL, play, stop } from './playback.mjs';
+import { labelPlayButton, play, stop } from './playback.mjs';
 import { select } from './selection.mjs';
 
 // The label names the cell when narrow screens stack a row's cells.
@@ -127,7 +127,7 @@ function actionsCell(tr, sample, index) {
   const playButton = document.createElement('button');
   playButton.type = 'button';
   playButton.className = 'button play';
-  playButton.textContent = PLAY_LABEL;
+  labelPlayButton(playButton, sample.name, false);
   playButton.disabled = pcmBytesOf(index) === 0;
   playButton.addEventListener('click', (event) => {
     event.stopPropagation();
@@ -140,6 +140,7 @@ function actionsCell(tr, sample, index) {
   if (sample.saved) {
     const blocks = downloadLink('brr', `${sample.name}.brr`, '\u21E9 .brr', () => sampleBrr(index));
     blocks.title = `${sample.name}.brr: the BRR blocks${sample.loopStartSample != null ? ' behind the loop offset' : ''}`;
+    blocks.setAttribute('aria-label', `Download ${sample.name}.brr`);
     actions.append(downloadLink('wav', `${sample.name}.wav`, `\u21E9 ${sample.name}.wav`, () => sampleWav(index)), blocks);
   } else {
     const same = document.createElement('span');
@@ -171,16 +172,19 @@ function buildRow(sample, index) {
   const tuning = tuningText(sample) ? detail(loopCell, 'detail tuning', tuningText(sample)) : null;
   const passes = detail(loopCell, 'detail passes', passesText(index));
   passes.hidden = passes.textContent === '';
-  const wave = cell(tr, 'wave', '');
+  // The frame holds the canvas and, while it plays, the playhead over it.
+  const frame = document.createElement('div');
+  frame.className = 'wave-frame';
   const canvas = document.createElement('canvas');
   canvas.dataset.index = String(index);
   canvas.setAttribute('role', 'img');
-  canvas.setAttribute('aria-label', `Waveform of sample ${index + 1}`);
-  wave.append(canvas);
+  canvas.setAttribute('aria-label', `Waveform of ${sample.name}, scaled to its peak`);
+  frame.append(canvas);
+  cell(tr, 'wave', '').append(frame);
   const playButton = actionsCell(tr, sample, index);
   tr.addEventListener('click', () => select(index, false));
   tr.addEventListener('dblclick', () => play(index));
-  return { tr, canvas, wave, length, measures, tuning, passes, playButton, drawnWidth: 0 };
+  return { tr, canvas, frame, length, measures, tuning, passes, playButton, drawnWidth: 0 };
 }
 
 export function buildRows() {

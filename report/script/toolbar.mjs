@@ -3,9 +3,10 @@ import { byId, data, samples, state } from './page_data.mjs';
 import { grouped } from './format.mjs';
 import { forgetDecoded } from './sample_pcm.mjs';
 import { allWav, fileStem, offerDownload, soundFont } from './downloads.mjs';
-import { play, setLoop, showStatus, stop } from './playback.mjs';
+import { replay, setLoop, setVolume, showStatus, stop } from './playback.mjs';
 import { updateLengths } from './table.mjs';
 import { arrange } from './finding.mjs';
+import { returnToRows } from './selection.mjs';
 import { redrawWaves } from './waveforms.mjs';
 
 export function fillRates() {
@@ -21,7 +22,8 @@ export function fillRates() {
   select.addEventListener('change', () => {
     state.rate = Number(select.value);
     updateLengths();
-    if (state.playing) play(state.playing.index);  // hear the new rate at once
+    if (state.playing) replay();  // hear the new rate at once
+    returnToRows();
   });
 }
 
@@ -37,10 +39,12 @@ export function setupToolbar() {
   const loop = byId('loop');
   loop.addEventListener('change', () => {
     state.loop = loop.checked;
-    if (state.playing) setLoop(state.playing.source, state.playing.index);
+    if (state.playing) setLoop(state.playing.source, state.playing.index, state.playing.held);
     showStatus();
   });
   byId('stop').addEventListener('click', stop);
+  const volume = byId('volume');
+  volume.addEventListener('input', () => setVolume(Number(volume.value) / 100));
   const all = byId('download-all');
   // Named apart from every sample's file (a ROM named 1.sfc has a sample 1.wav).
   const taken = new Set(samples.map((sample) => `${sample.name}.wav`));
@@ -63,6 +67,7 @@ export function setupToolbar() {
     updateLengths();
     arrange();
     redrawWaves();
-    if (state.playing) play(state.playing.index);
+    if (state.playing) replay();
+    returnToRows();
   });
 }

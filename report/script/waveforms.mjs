@@ -14,9 +14,35 @@ function waveColours() {
   return colours;
 }
 
-// Min and max of each pixel column, so that long samples keep their
-// shape. The size comes from the observer, never from a layout query:
-// with a thousand rows, forcing layout per canvas makes scrolling crawl.
+// The lowest and highest value each pixel column shows. Where there are
+// more samples than columns, every sample of the column and the first of
+// the next, so that long samples keep their shape; where there are fewer,
+// the column's sample and the one before it, so that a short sample is a
+// thin stepped trace rather than a row of bars.
+function columnSpan(values, x, width) {
+  const count = values.length;
+  const from = Math.floor(x * count / width);
+  if (count < width) {
+    const before = values[Math.floor((x - 1) * count / width)] ?? values[from];
+    return [Math.min(before, values[from]), Math.max(before, values[from])];
+  }
+  const to = Math.min(count, Math.max(from + 1, Math.floor((x + 1) * count / width)) + 1);
+  let low = 32767;
+  let high = -32768;
+  for (let i = from; i < to; i++) {
+    const value = values[i];
+    if (value < low) low = value;
+    if (value > high) high = value;
+  }
+  return [low, high];
+}
+
+const peakOfValues = (values) => values.reduce((most, value) => Math.max(most, Math.abs(value)), 0);
+
+// Each sample is drawn scaled to its own peak (the canvas's label says
+// so), so quiet ones show their shape. The size comes from the observer,
+// never from a layout query: with a thousand rows, forcing layout per
+// canvas makes scrolling crawl.
 function drawWave(index, cssWidth, cssHeight) {
   const row = state.rows[index];
   const canvas = row.canvas;
@@ -36,7 +62,7 @@ function drawWave(index, cssWidth, cssHeight) {
   const values = samplePcm(index);
   const count = values.length;
   if (count === 0) return;
-  const scale = (middle - 1) / 32768;
+  const scale = (middle - 1) / Math.max(1, peakOfValues(values));
   // A known loop point splits the attack from the loop, which is drawn
   // in the loop colour behind a marker; otherwise a looping sample is
   // drawn all in that colour.
@@ -44,16 +70,7 @@ function drawWave(index, cssWidth, cssHeight) {
   const loopX = loopStart === null ? (samples[index].loop ? 0 : width) : Math.floor(loopStart * width / count);
   for (let x = 0; x < width; x++) {
     g.fillStyle = x < loopX ? wave : loop;
-    const from = Math.floor(x * count / width);
-    // One sample past the column joins it to the next one.
-    const to = Math.min(count, Math.max(from + 1, Math.floor((x + 1) * count / width)) + 1);
-    let low = 32767;
-    let high = -32768;
-    for (let i = from; i < to; i++) {
-      const value = values[i];
-      if (value < low) low = value;
-      if (value > high) high = value;
-    }
+    const [low, high] = columnSpan(values, x, width);
     const top = middle - high * scale;
     const bottom = middle - low * scale;
     g.fillRect(x, top, 1, Math.max(ratio, bottom - top));

@@ -56,14 +56,18 @@ describe('SPC snapshot page', () => {
     assert.deepEqual(opened.seen, { outside: [], dialogs: [], errors: [] });
   });
 
-  test('downloads equal rip, the smpl loop included', async () => {
-    const out = path.join(work, 'ripped');
-    cli(['rip', spc, '--out', out]);
-    for (const n of [1, 2]) {
-      const got = await download(opened.page, `#rows tr:nth-child(${n}) a.wav`);
-      const ripped = fs.readFileSync(path.join(out, got.name));
-      assert.ok(got.bytes.equals(ripped), `${got.name} differs from the ripper's`);
+  test('downloads equal rip at the first rate and another, the smpl loop and pitch included', async () => {
+    for (const rate of [32000, 22050]) {
+      const out = path.join(work, `ripped-${rate}`);
+      cli(['rip', spc, '--out', out, '--rate', String(rate)]);
+      await opened.page.selectOption('#rate', String(rate));
+      for (const n of [1, 2]) {
+        const got = await download(opened.page, `#rows tr:nth-child(${n}) a.wav`);
+        const ripped = fs.readFileSync(path.join(out, got.name));
+        assert.ok(got.bytes.equals(ripped), `${got.name} at ${rate} Hz differs from the ripper's`);
+      }
     }
+    await opened.page.selectOption('#rate', '32000');
     const one = path.join(work, 'one.wav');
     cli(['rip', spc, '--one-file', one]);
     assert.ok((await download(opened.page, '#download-all')).bytes.equals(fs.readFileSync(one)));

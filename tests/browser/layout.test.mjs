@@ -6,6 +6,7 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
+import { createRequire } from 'node:module';
 import { pathToFileURL } from 'node:url';
 
 import { launchBrowser, openPage } from './browser.mjs';
@@ -28,7 +29,11 @@ before(async () => {
   // A named instrument, its loop offset first.
   const brr = path.join(work, 'Strings8.brr');
   fs.writeFileSync(brr, Buffer.concat([Buffer.from([9 * 3, 0]), instrument(12, true, 32)]));
-  for (const [name, input, args] of [['rom', DEMO_ROM, []], ['spc', spc, []], ['brr', brr, []],
+  // Three loud blocks of a square wave: 48 samples, far fewer than pixels.
+  const short = path.join(work, 'short.brr');
+  const square = [0x77, 0x77, 0x88, 0x88, 0x77, 0x77, 0x88, 0x88];
+  fs.writeFileSync(short, Buffer.from([0, 1, 2].flatMap((b) => [0xc0 | (b === 2 ? 1 : 0), ...square])));
+  for (const [name, input, args] of [['rom', DEMO_ROM, []], ['spc', spc, []], ['brr', brr, []], ['short', short, []],
     ['tiny', tiny, ['--min-run', '0']], ['empty', empty, []]]) {
     pages[name] = path.join(work, `${name}.html`);
     cli(['report', input, '-o', pages[name], ...args]);
@@ -101,6 +106,37 @@ describe('layout at phone and desktop widths', () => {
   }
 });
 
+describe('on a phone', () => {
+  test('the toolbar, Stop with it, stays on screen as the rows scroll by', async () => {
+    const { page, context } = await open('rom', 390);
+    await page.evaluate(() => window.scrollTo(0, document.body.scrollHeight));
+    const stop = await page.$eval('#stop', (b) => b.getBoundingClientRect().toJSON());
+    assert.ok(stop.top >= 0 && stop.bottom <= 800 && stop.right <= 390, `Stop at ${JSON.stringify(stop)}`);
+    await context.close();
+  });
+});
+
+describe('accessibility', () => {
+  const axe = fs.readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
+  for (const kind of ['rom', 'spc', 'brr']) {
+    test(`${kind} page: no WCAG A or AA violation in the light theme; Play and .brr name their sample`, async () => {
+      const { page, context } = await open(kind, 1280);
+      await page.emulateMedia({ colorScheme: 'light' });
+      await page.evaluate(axe);
+      const { violations } = await page.evaluate(() => window.axe.run(document, { runOnly: ['wcag2a', 'wcag2aa'] }));
+      assert.deepEqual(violations.map((v) => `${v.id}: ${v.nodes.map((n) => n.target).join(' ')}`), []);
+      const rows = await page.$$eval('#rows tr', (trs) => trs.map((tr) => [tr.querySelector('td.number').textContent,
+        tr.querySelector('a.brr') !== null]));
+      for (const [name, saved] of rows) {
+        assert.equal(await page.getByRole('button', { name: `Play ${name}`, exact: true }).count(), 1, `Play ${name}`);
+        const links = await page.getByRole('link', { name: `Download ${name}.brr`, exact: true }).count();
+        assert.equal(links, saved ? 1 : 0, `${name}.brr`);
+      }
+      await context.close();
+    });
+  }
+});
+
 describe('controls the page cannot serve', () => {
   test('a disabled Play button looks unlike an enabled one', async () => {
     const looks = async (name) => {
@@ -143,7 +179,36 @@ describe('controls the page cannot serve', () => {
   });
 });
 
+// Each painted pixel column of a drawn waveform: its top and bottom row,
+// the loop marker's full-height columns left out.
+const paintedColumns = (page, selector) => page.waitForFunction((s) =>
+  window.__canvases.drawn.has(document.querySelector(s)), selector).then(() => page.$eval(selector, (canvas) => {
+  const pixels = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+  const columns = [];
+  for (let x = 0; x < canvas.width; x++) {
+    const rows = [];
+    for (let y = 0; y < canvas.height; y++) if (pixels[4 * (y * canvas.width + x) + 3] > 0) rows.push(y);
+    if (rows.length > 0 && rows.length < canvas.height) columns.push({ top: rows[0], bottom: rows.at(-1) });
+  }
+  return { columns, label: canvas.getAttribute('aria-label'), height: canvas.height };
+}));
+
 describe('waveforms', () => {
+  test('each is scaled to its own peak and says so; a short one is a thin trace, not bars', async () => {
+    const quiet = await open('brr', 1280);  // peak 3,584 of 32,768
+    const drawn = await paintedColumns(quiet.page, '#rows tr:nth-child(1) canvas');
+    // The loudest point, above or below the axis, reaches the edge.
+    const edge = Math.min(...drawn.columns.map((c) => Math.min(c.top, drawn.height - 1 - c.bottom)));
+    assert.ok(edge <= 0.1 * drawn.height, `the loudest point is drawn ${edge} rows from the edge of ${drawn.height}`);
+    assert.match(drawn.label, /scaled to its peak/);
+    await quiet.context.close();
+    const short = await open('short', 1280);
+    const { columns, height } = await paintedColumns(short.page, '#rows tr:nth-child(1) canvas');
+    const tall = columns.filter((c) => c.bottom - c.top > height / 2).length;
+    assert.ok(columns.length > 200 && tall < 0.1 * columns.length, `${tall} of ${columns.length} columns span half the height`);
+    await short.context.close();
+  });
+
   test('the loop point is marked where the directory puts it', async () => {
     const { page, context } = await open('spc', 1280);
     // Entry 01: 160 samples, looping from sample 48.

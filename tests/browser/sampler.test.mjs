@@ -212,6 +212,19 @@ describe('notes from the keyboard', () => {
     await page.selectOption('#note', '');
     await page.click('#loop + .track');
   });
+
+  test('a held key keeps a looped sample sounding without the Loop switch, until it is let go', async () => {
+    await page.click(`${row(2)} td.number`);
+    await page.keyboard.down('z');
+    await page.waitForTimeout(300);  // far past the rendering's few milliseconds
+    const held = await page.evaluate(() => ({ active: window.__audio.active, ...window.__audio.last }));
+    assert.deepEqual([held.active, held.loop], [1, true]);
+    assert.ok(held.loopStart >= ATTACK_SAMPLES / 32000 && Math.abs(held.loopEnd - held.seconds) < 1e-9,
+      `the loop after the attack, not the whole: ${held.loopStart} to ${held.loopEnd}`);
+    await page.keyboard.up('z');
+    await page.waitForFunction(() => window.__audio.active === 0);
+    assert.equal(await page.textContent('#status'), 'Stopped');
+  });
 });
 
 describe('downloads for other tools', () => {
