@@ -36,7 +36,7 @@ export function decodeSpec(bytes, sample) {
 // doubled value's wrap. Decodes `count` blocks from byte `at` onward,
 // continuing from history {p1, p2}, which it moves on; writes to out from
 // index j.
-export function decodeChipBlocks(bytes, at, count, history, out, j) {
+function decodeChipBlocks(bytes, at, count, history, out, j) {
   let { p1, p2 } = history;
   for (let end = at + 9 * count; at < end; at += 9) {
     const range = bytes[at] >> 4;

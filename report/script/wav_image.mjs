@@ -1,8 +1,8 @@
 // WAVE files as the ripper writes them: 16-bit mono PCM behind a 44-byte
 // header, and a smpl chunk after the data when the loop point is known.
 
-export const WAV_HEADER_BYTES = 44;
-export const SMPL_CHUNK_BYTES = 68;
+const WAV_HEADER_BYTES = 44;
+const SMPL_CHUNK_BYTES = 68;
 
 // Twin of output/sample_images.cpp AppendPcm: 16-bit little-endian.
 export function littleEndian(values) {
@@ -14,7 +14,7 @@ export function littleEndian(values) {
 
 // Twin of output/wav_loop.cpp BuildSmplChunk: one forward loop to the last
 // sample, and the sample's pitch ({ unity, fraction }).
-export function smplChunk(rate, loopStart, frames, pitch) {
+function smplChunk(rate, loopStart, frames, pitch) {
   const chunk = new ArrayBuffer(SMPL_CHUNK_BYTES);
   const view = new DataView(chunk);
   'smpl'.split('').forEach((c, i) => view.setUint8(i, c.charCodeAt(0)));
@@ -31,7 +31,7 @@ export function smplChunk(rate, loopStart, frames, pitch) {
 // Twin of output/wav_header.cpp BuildWavHeader (with output/wav_loop.cpp
 // GrowRiffSize for extraBytes): PCM, mono, 16 bits; the 32-bit fields wrap
 // like the ripper's.
-export function wavHeader(dataBytes, rate, extraBytes = 0) {
+function wavHeader(dataBytes, rate, extraBytes = 0) {
   const header = new ArrayBuffer(WAV_HEADER_BYTES);
   const view = new DataView(header);
   const ascii = (at, text) => { for (let i = 0; i < 4; i++) view.setUint8(at + i, text.charCodeAt(i)); };
