@@ -230,6 +230,11 @@ describe('BRR file pages', () => {
       }
       if (sample.loopStartSample != null) {
         assert.ok(fs.readFileSync(path.join(out, 'brr', `${name}.brr`)).equals(fs.readFileSync(input)), `${name}.brr`);
+        // Looped playback repeats the loop, not the whole sample.
+        await opened.page.click('#loop + .track');
+        await opened.page.click('#rows button.play');
+        const played = await opened.page.evaluate(() => window.__audio.last);
+        assert.ok(played.loop && played.loopStart >= sample.loopStartSample / 32000, `${name} loops from ${played.loopStart}`);
       }
       await opened.context.close();
     }
