@@ -33,7 +33,11 @@ before(async () => {
   const short = path.join(work, 'short.brr');
   const square = [0x77, 0x77, 0x88, 0x88, 0x77, 0x77, 0x88, 0x88];
   fs.writeFileSync(short, Buffer.from([0, 1, 2].flatMap((b) => [0xc0 | (b === 2 ? 1 : 0), ...square])));
+  // A ROM whose name is that of its first sample's file.
+  const one = path.join(work, '1.sfc');
+  fs.copyFileSync(DEMO_ROM, one);
   for (const [name, input, args] of [['rom', DEMO_ROM, []], ['spc', spc, []], ['brr', brr, []], ['short', short, []],
+    ['one', one, []],
     ['tiny', tiny, ['--min-run', '0']], ['empty', empty, []]]) {
     pages[name] = path.join(work, `${name}.html`);
     cli(['report', input, '-o', pages[name], ...args]);
@@ -153,6 +157,13 @@ describe('controls the page cannot serve', () => {
     assert.ok(off.opacity <= 0.6 && on.opacity === 1, `opacity ${off.opacity} vs ${on.opacity}`);
     assert.equal(off.cursor, 'not-allowed');
     assert.notEqual(off.color, on.color);
+  });
+
+  test('the one-file download of a ROM named 1.sfc is not named 1.wav, its first sample\'s file', async () => {
+    const { page, context } = await open('one', 1280);
+    assert.deepEqual(await page.$$eval('#download-all, #rows tr:first-child a.wav', (links) => links.map((a) => a.download)),
+      ['1 (all).wav', '1.wav']);
+    await context.close();
   });
 
   test('lengths of silent samples are whole', async () => {
