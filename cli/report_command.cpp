@@ -34,6 +34,7 @@ struct ReportOptions {
 void CollectSamples(const SampleSet& set, int32_t rate, Report& report) {
     report.runsFound = static_cast<uint32_t>(set.samples.size());
     report.isSpc = set.kind == InputKind::Spc;
+    report.isBrr = set.kind == InputKind::Brr;
     report.decoder = DecoderName(set.decoder);
     AddSetFields(set, report.setFields);
     report.setFields.erase("decoder");

@@ -162,6 +162,8 @@ OrderedJson SampleJson(const SampleSet& set, const SetSample& sample, int32_t ra
         row["file"] = base + ".wav";
         row["notStored"] = nullptr;
     }
+    // A .brr file's loop comes from its loop offset, not from a directory.
+    if (set.kind == InputKind::Brr) row["loopStartSample"] = sample.loopKnown ? OrderedJson(16 * sample.loopBlock) : OrderedJson(nullptr);
     if (sample.fromDirectory) {
         const SpcSample& spc = sample.entry;
         row["index"] = spc.index;

@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "report_page_text.h"  // generated from report_page.{html,css,js}
+#include "report_page_text.h"  // generated from report_page.{html,css} and script/*.mjs
 #include "engine/formats/sample_rates.h"
 #include "engine/scan/scanner.h"
 #include "engine/brr/brr_block.h"
@@ -100,6 +100,7 @@ Json PageData(const Report& report, const std::string& romName) {
                  {"allInOneBytes", report.allInOneBytes},
                  {"allInOneFits", FitsOneWavFile(report.allInOneBytes)},
                  {"isSpc", report.isSpc},
+                 {"isBrr", report.isBrr},
                  {"decoder", report.decoder}};
     for (const auto& field : report.setFields.items()) data[field.key()] = field.value();
     data["samples"] = samples;

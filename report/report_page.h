@@ -30,6 +30,7 @@ struct Report {
     uint32_t notStoredMemory = 0;  // runs that memory could not be found for
     uint64_t allInOneBytes = 0;    // PCM of all saved samples by the initial decoder
     bool isSpc = false;
+    bool isBrr = false;            // a .brr file: one sample, the chip decoder only
     std::string decoder = "spec";  // the decoder the page starts with
     nlohmann::ordered_json setFields = nlohmann::ordered_json::object();  // mapping, directory, ...
     std::vector<ReportSample> samples;

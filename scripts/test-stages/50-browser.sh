@@ -14,11 +14,15 @@ if [ ! -x "$cli" ]; then
     exit 1
 fi
 
+# The page's modules, and the one script the build joins them into.
+for module in report/script/*.mjs "$VOXTRAWL_BUILD_DIR/report/generated/report_page.js"; do
+    node --check "$module"
+done
+
 cd tests/browser
 if [ -f package-lock.json ]; then
     npm ci --no-audit --no-fund --loglevel=error >/dev/null
 else
     npm install --no-audit --no-fund --loglevel=error >/dev/null
 fi
-node --check ../../report/report_page.js
 node --test report.test.mjs instruments.test.mjs sampler.test.mjs layout.test.mjs

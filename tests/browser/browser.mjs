@@ -24,7 +24,7 @@ export async function launchBrowser() {
 // Records what the page does with Web Audio and its canvases, without
 // changing what it does.
 function instrument() {
-  const audio = { contexts: [], started: 0, ended: 0, active: 0, rates: [] };
+  const audio = { contexts: [], started: 0, ended: 0, active: 0, rates: [], gains: [] };
   window.__audio = audio;
   const Original = window.AudioContext;
   window.AudioContext = class extends Original {
@@ -32,6 +32,12 @@ function instrument() {
       super(...args);
       audio.contexts.push(this);
     }
+  };
+  const createGain = BaseAudioContext.prototype.createGain;
+  BaseAudioContext.prototype.createGain = function (...args) {
+    const node = createGain.apply(this, args);
+    audio.gains.push(node);
+    return node;
   };
   const start = AudioBufferSourceNode.prototype.start;
   AudioBufferSourceNode.prototype.start = function (...args) {

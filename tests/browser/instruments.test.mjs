@@ -8,7 +8,7 @@ import { after, before, describe, test } from 'node:test';
 import { pathToFileURL } from 'node:url';
 
 import { launchBrowser, openPage } from './browser.mjs';
-import { DEMO_ROM, cli, listed, makeSpc, tempDir } from './support.mjs';
+import { DEMO_ROM, REPO, cli, instrument, listed, makeSpc, tempDir } from './support.mjs';
 
 let browser;
 let work;
@@ -56,14 +56,18 @@ describe('SPC snapshot page', () => {
     assert.deepEqual(opened.seen, { outside: [], dialogs: [], errors: [] });
   });
 
-  test('downloads equal rip, the smpl loop included', async () => {
-    const out = path.join(work, 'ripped');
-    cli(['rip', spc, '--out', out]);
-    for (const n of [1, 2]) {
-      const got = await download(opened.page, `#rows tr:nth-child(${n}) a.wav`);
-      const ripped = fs.readFileSync(path.join(out, got.name));
-      assert.ok(got.bytes.equals(ripped), `${got.name} differs from the ripper's`);
+  test('downloads equal rip at the first rate and another, the smpl loop and pitch included', async () => {
+    for (const rate of [32000, 22050]) {
+      const out = path.join(work, `ripped-${rate}`);
+      cli(['rip', spc, '--out', out, '--rate', String(rate)]);
+      await opened.page.selectOption('#rate', String(rate));
+      for (const n of [1, 2]) {
+        const got = await download(opened.page, `#rows tr:nth-child(${n}) a.wav`);
+        const ripped = fs.readFileSync(path.join(out, got.name));
+        assert.ok(got.bytes.equals(ripped), `${got.name} at ${rate} Hz differs from the ripper's`);
+      }
     }
+    await opened.page.selectOption('#rate', '32000');
     const one = path.join(work, 'one.wav');
     cli(['rip', spc, '--one-file', one]);
     assert.ok((await download(opened.page, '#download-all')).bytes.equals(fs.readFileSync(one)));
@@ -186,4 +190,54 @@ describe('ROM page decoder switch', () => {
       await context.close();
     });
   }
+});
+
+// .brr files: two made here (a loop offset first, and raw blocks whose
+// loop point is unknown) and the shared instruments when present.
+const SHARED_BRR = path.join(REPO, '..', 'shared', 'testdata', 'brr');
+
+function brrInputs() {
+  const looped = Buffer.concat([Buffer.from([9 * 4, 0]), instrument(12, true, 32)]);
+  const made = [['Looped tone.brr', looped], ['raw.brr', instrument(20, false, 37)]];
+  const inputs = made.map(([name, bytes]) => {
+    fs.writeFileSync(path.join(work, name), bytes);
+    return path.join(work, name);
+  });
+  if (!fs.existsSync(SHARED_BRR)) console.log(`skipped the shared .brr files: ${SHARED_BRR} is absent`);
+  else inputs.push(...fs.readdirSync(SHARED_BRR).sort().map((name) => path.join(SHARED_BRR, name)));
+  return inputs;
+}
+
+describe('BRR file pages', () => {
+  test('every download equals rip\'s: WAV with its smpl loop, .brr with its loop offset, SoundFont', async () => {
+    const loopsSeen = new Set();
+    for (const input of brrInputs()) {
+      const name = path.basename(input, '.brr');
+      const out = path.join(work, `brr-${name}`);
+      const page = path.join(out, `${name}.html`);
+      const [sample] = listed(input).stored;
+      loopsSeen.add(sample.loopStartSample != null);
+      const header = sample.loopStartSample != null ? ['--brr-loop-header'] : [];
+      cli(['rip', input, '--out', out]);
+      cli(['rip', input, '--format', 'brr', ...header, '--out', path.join(out, 'brr')]);
+      cli(['rip', input, '--format', 'sf2', '--one-file', path.join(out, 'bank.sf2')]);
+      cli(['report', input, '-o', page]);
+      const opened = await openPage(browser, pathToFileURL(page));
+      for (const [selector, ripped] of [['#rows a.wav', `${name}.wav`], ['#rows a.brr', `brr/${name}.brr`],
+        ['#download-sf2', 'bank.sf2']]) {
+        const got = await download(opened.page, selector);
+        assert.ok(got.bytes.equals(fs.readFileSync(path.join(out, ripped))), `${name}: ${got.name} differs from ${ripped}`);
+      }
+      if (sample.loopStartSample != null) {
+        assert.ok(fs.readFileSync(path.join(out, 'brr', `${name}.brr`)).equals(fs.readFileSync(input)), `${name}.brr`);
+        // Looped playback repeats the loop, not the whole sample.
+        await opened.page.click('#loop + .track');
+        await opened.page.click('#rows button.play');
+        const played = await opened.page.evaluate(() => window.__audio.last);
+        assert.ok(played.loop && played.loopStart >= sample.loopStartSample / 32000, `${name} loops from ${played.loopStart}`);
+      }
+      await opened.context.close();
+    }
+    assert.deepEqual([...loopsSeen].sort(), [false, true], 'looped and unlooped files');
+  });
 });

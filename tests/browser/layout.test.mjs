@@ -6,10 +6,11 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
+import { createRequire } from 'node:module';
 import { pathToFileURL } from 'node:url';
 
 import { launchBrowser, openPage } from './browser.mjs';
-import { DEMO_ROM, cli, listed, makeSpc, tempDir, withPageData } from './support.mjs';
+import { DEMO_ROM, cli, instrument, listed, makeSpc, tempDir, withPageData } from './support.mjs';
 
 let browser;
 let work;
@@ -25,7 +26,18 @@ before(async () => {
   fs.writeFileSync(tiny, Buffer.from([0x81, 1, 1, 1, 1, 1, 1, 1, 1, 0x01, 1, 1, 1, 1, 1, 1, 1, 1]));
   const empty = path.join(work, 'empty.sfc');
   fs.writeFileSync(empty, Buffer.alloc(4000, 0xfe));
-  for (const [name, input, args] of [['rom', DEMO_ROM, []], ['spc', spc, []],
+  // A named instrument, its loop offset first.
+  const brr = path.join(work, 'Strings8.brr');
+  fs.writeFileSync(brr, Buffer.concat([Buffer.from([9 * 3, 0]), instrument(12, true, 32)]));
+  // Three loud blocks of a square wave: 48 samples, far fewer than pixels.
+  const short = path.join(work, 'short.brr');
+  const square = [0x77, 0x77, 0x88, 0x88, 0x77, 0x77, 0x88, 0x88];
+  fs.writeFileSync(short, Buffer.from([0, 1, 2].flatMap((b) => [0xc0 | (b === 2 ? 1 : 0), ...square])));
+  // A ROM whose name is that of its first sample's file.
+  const one = path.join(work, '1.sfc');
+  fs.copyFileSync(DEMO_ROM, one);
+  for (const [name, input, args] of [['rom', DEMO_ROM, []], ['spc', spc, []], ['brr', brr, []], ['short', short, []],
+    ['one', one, []],
     ['tiny', tiny, ['--min-run', '0']], ['empty', empty, []]]) {
     pages[name] = path.join(work, `${name}.html`);
     cli(['report', input, '-o', pages[name], ...args]);
@@ -53,15 +65,18 @@ const visible = (page, selector) => page.$eval(selector, (e) => e.checkVisibilit
 const rowBoxes = (page) => page.$$eval('#rows tr', (trs) => trs.map((tr) => {
   tr.scrollIntoView({ block: 'center' });
   const box = (e) => e.getBoundingClientRect();
+  const actions = box(tr.querySelector('td.actions'));
   const clipped = [...tr.querySelectorAll('td:not(.wave):not(.actions), .loop-flag')]
-    .filter((e) => e.scrollWidth > e.clientWidth).map((e) => e.textContent);
+    .filter((e) => e.scrollWidth > e.clientWidth).map((e) => e.textContent)
+    .concat([...tr.querySelectorAll('td.actions .button')].filter((b) => box(b).right > actions.right + 0.5
+      || box(b).bottom > actions.bottom + 0.5).map((b) => b.textContent));
   return { play: box(tr.querySelector('button.play')), wave: box(tr.querySelector('canvas')), clipped,
     addresses: [...tr.querySelectorAll('td.offset')].map((td) => [td.innerText.replace(/\s+/g, ' '), td.title]) };
 }));
 
 describe('layout at phone and desktop widths', () => {
-  for (const width of [390, 768, 1024, 1280]) {
-    for (const kind of ['rom', 'spc']) {
+  for (const width of [390, 768, 1024, 1280, 1440]) {
+    for (const kind of ['rom', 'spc', 'brr']) {
       test(`${kind} page at ${width} px: controls on screen, waveforms shown, texts whole`, async () => {
         const { page, context, seen } = await open(kind, width);
         assert.deepEqual(seen.errors, []);
@@ -75,18 +90,54 @@ describe('layout at phone and desktop widths', () => {
           assert.deepEqual(row.clipped, [], `row ${i + 1} cut off`);
           for (const [text, title] of row.addresses) {
             // ROM: offset and SNES address both shown; SPC: the audio RAM address.
-            assert.match(text, kind === 'rom' ? /^0x[0-9A-F]{6} \$[0-9A-F]{2}:[0-9A-F]{4}$/ : /^\$[0-9A-F]{4}$/);
+            const pattern = { rom: /^0x[0-9A-F]{6} \$[0-9A-F]{2}:[0-9A-F]{4}$/, spc: /^\$[0-9A-F]{4}$/, brr: /^0x[0-9A-F]{6}$/ };
+            assert.match(text, pattern[kind]);
             assert.equal(title.replace(/[()]|SNES /g, ''), text);
           }
         }
-        // Only a ROM has two decoders to choose from.
+        // Only a ROM has two decoders to choose from, and runs found by a scan.
         assert.equal(await visible(page, '#decoder-field'), kind === 'rom');
         const header = await page.$eval('header', (h) => h.innerText);
-        assert.equal(/Minimum run/.test(header) && /Runs found/.test(header), kind === 'rom');
+        assert.equal(/Minimum run/.test(header) || /Runs found/.test(header), kind === 'rom');
+        if (kind === 'brr') assert.match(header, /Loop\s+from 48 \(loop offset in the file\)/);
+        const names = await page.$$eval('a[download]', (links) =>
+          links.filter((link) => link.checkVisibility()).map((link) => link.download));
+        assert.equal(new Set(names).size, names.length, `download names ${names}`);
         if (kind === 'spc') assert.match(header, /Directory\s+\$0300 \(DIR register\)[\s\S]*Directory entries\s+3\s+Samples stored\s+2/);
         await context.close();
       });
     }
+  }
+});
+
+describe('on a phone', () => {
+  test('the toolbar, Stop with it, stays on screen as the rows scroll by', async () => {
+    const { page, context } = await open('rom', 390);
+    await page.evaluate(() => window.scrollTo(0, document.body.scrollHeight));
+    const stop = await page.$eval('#stop', (b) => b.getBoundingClientRect().toJSON());
+    assert.ok(stop.top >= 0 && stop.bottom <= 800 && stop.right <= 390, `Stop at ${JSON.stringify(stop)}`);
+    await context.close();
+  });
+});
+
+describe('accessibility', () => {
+  const axe = fs.readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
+  for (const kind of ['rom', 'spc', 'brr']) {
+    test(`${kind} page: no WCAG A or AA violation in the light theme; Play and .brr name their sample`, async () => {
+      const { page, context } = await open(kind, 1280);
+      await page.emulateMedia({ colorScheme: 'light' });
+      await page.evaluate(axe);
+      const { violations } = await page.evaluate(() => window.axe.run(document, { runOnly: ['wcag2a', 'wcag2aa'] }));
+      assert.deepEqual(violations.map((v) => `${v.id}: ${v.nodes.map((n) => n.target).join(' ')}`), []);
+      const rows = await page.$$eval('#rows tr', (trs) => trs.map((tr) => [tr.querySelector('td.number').textContent,
+        tr.querySelector('a.brr') !== null]));
+      for (const [name, saved] of rows) {
+        assert.equal(await page.getByRole('button', { name: `Play ${name}`, exact: true }).count(), 1, `Play ${name}`);
+        const links = await page.getByRole('link', { name: `Download ${name}.brr`, exact: true }).count();
+        assert.equal(links, saved ? 1 : 0, `${name}.brr`);
+      }
+      await context.close();
+    });
   }
 });
 
@@ -106,6 +157,13 @@ describe('controls the page cannot serve', () => {
     assert.ok(off.opacity <= 0.6 && on.opacity === 1, `opacity ${off.opacity} vs ${on.opacity}`);
     assert.equal(off.cursor, 'not-allowed');
     assert.notEqual(off.color, on.color);
+  });
+
+  test('the one-file download of a ROM named 1.sfc is not named 1.wav, its first sample\'s file', async () => {
+    const { page, context } = await open('one', 1280);
+    assert.deepEqual(await page.$$eval('#download-all, #rows tr:first-child a.wav', (links) => links.map((a) => a.download)),
+      ['1 (all).wav', '1.wav']);
+    await context.close();
   });
 
   test('lengths of silent samples are whole', async () => {
@@ -132,7 +190,36 @@ describe('controls the page cannot serve', () => {
   });
 });
 
+// Each painted pixel column of a drawn waveform: its top and bottom row,
+// the loop marker's full-height columns left out.
+const paintedColumns = (page, selector) => page.waitForFunction((s) =>
+  window.__canvases.drawn.has(document.querySelector(s)), selector).then(() => page.$eval(selector, (canvas) => {
+  const pixels = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+  const columns = [];
+  for (let x = 0; x < canvas.width; x++) {
+    const rows = [];
+    for (let y = 0; y < canvas.height; y++) if (pixels[4 * (y * canvas.width + x) + 3] > 0) rows.push(y);
+    if (rows.length > 0 && rows.length < canvas.height) columns.push({ top: rows[0], bottom: rows.at(-1) });
+  }
+  return { columns, label: canvas.getAttribute('aria-label'), height: canvas.height };
+}));
+
 describe('waveforms', () => {
+  test('each is scaled to its own peak and says so; a short one is a thin trace, not bars', async () => {
+    const quiet = await open('brr', 1280);  // peak 3,584 of 32,768
+    const drawn = await paintedColumns(quiet.page, '#rows tr:nth-child(1) canvas');
+    // The loudest point, above or below the axis, reaches the edge.
+    const edge = Math.min(...drawn.columns.map((c) => Math.min(c.top, drawn.height - 1 - c.bottom)));
+    assert.ok(edge <= 0.1 * drawn.height, `the loudest point is drawn ${edge} rows from the edge of ${drawn.height}`);
+    assert.match(drawn.label, /scaled to its peak/);
+    await quiet.context.close();
+    const short = await open('short', 1280);
+    const { columns, height } = await paintedColumns(short.page, '#rows tr:nth-child(1) canvas');
+    const tall = columns.filter((c) => c.bottom - c.top > height / 2).length;
+    assert.ok(columns.length > 200 && tall < 0.1 * columns.length, `${tall} of ${columns.length} columns span half the height`);
+    await short.context.close();
+  });
+
   test('the loop point is marked where the directory puts it', async () => {
     const { page, context } = await open('spc', 1280);
     // Entry 01: 160 samples, looping from sample 48.

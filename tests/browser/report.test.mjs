@@ -175,6 +175,50 @@ describe('demo ROM page', () => {
     }
   });
 
+  test('Space stops what plays; Home, End, PageUp, PageDown move; after a rate the arrows move rows', async () => {
+    const { page } = opened;
+    await page.click('#rows tr:nth-child(4) td.number');
+    await page.keyboard.press(' ');
+    await page.waitForFunction(() => window.__audio.active === 1);
+    await page.keyboard.press(' ');
+    await page.waitForFunction(() => window.__audio.active === 0);
+    assert.equal((await audioState(page)).status, 'Stopped');
+    // Short enough that a page holds fewer rows than the demo's 16; a page
+    // key moves by the rows a screen holds, less one kept in sight.
+    await page.setViewportSize({ width: 1280, height: 400 });
+    const perPage = await page.evaluate(() => Math.floor(innerHeight / document.querySelector('#rows tr').offsetHeight));
+    assert.ok(perPage > 2 && perPage < 10, `${perPage} rows a page`);
+    for (const [key, expected] of [['End', 16], ['PageUp', 16 - (perPage - 1)], ['Home', 1], ['PageDown', perPage]]) {
+      await page.keyboard.press(key);
+      assert.equal(await selectedNumber(page), expected, key);
+    }
+    await page.selectOption('#rate', '16000');
+    await page.keyboard.press('ArrowDown');
+    assert.equal(await selectedNumber(page), perPage + 1, 'the arrow moved a row, not the rate');
+    assert.equal(await page.$eval('#rate', (s) => s.value), '16000');
+    await chooseRate(page, 8000);
+    await page.setViewportSize({ width: 1280, height: 900 });
+  });
+
+  test('the volume control sets the level of what plays, at once', async () => {
+    const { page } = opened;
+    const setVolume = (value) => page.$eval('#volume', (input, v) => {
+      input.value = String(v);
+      input.dispatchEvent(new Event('input', { bubbles: true }));
+    }, value);
+    const gain = () => page.evaluate(() => window.__audio.gains.at(-1)?.gain.value);
+    await setVolume(50);
+    await page.click('#loop + .track');
+    await page.click('#rows tr:nth-child(2) button.play');
+    await page.waitForFunction(() => window.__audio.active === 1);
+    assert.ok(Math.abs(await gain() - 0.5) < 1e-6, `gain ${await gain()}`);
+    await setVolume(20);
+    assert.ok(Math.abs(await gain() - 0.2) < 1e-6, `gain ${await gain()}`);
+    await page.keyboard.press('Escape');
+    await page.click('#loop + .track');
+    await setVolume(100);
+  });
+
   test('Up/Down and J/K move the selection and stop at the ends', async () => {
     const { page } = opened;
     await page.click('#rows tr:nth-child(3) td.number');
@@ -248,7 +292,9 @@ describe('demo ROM page', () => {
     const where = () => page.$eval('#rows tr:nth-child(4) td.wave', (td) => {
       const head = td.querySelector('.playhead');
       const wave = td.querySelector('canvas').getBoundingClientRect();
-      return head?.checkVisibility() ? { x: head.getBoundingClientRect().left - wave.left, width: wave.width } : null;
+      const box = head?.getBoundingClientRect();
+      return head?.checkVisibility() ? { x: box.left - wave.left, width: wave.width, top: box.top - wave.top,
+        bottom: box.bottom - wave.bottom } : null;
     });
     await page.waitForFunction(() => document.querySelector('#rows tr:nth-child(4) .playhead'));
     await page.waitForTimeout(150);
@@ -257,6 +303,7 @@ describe('demo ROM page', () => {
     const later = await where();
     assert.ok(early && later, 'the playhead is shown');
     assert.ok(later.x > early.x && later.x < later.width, `playhead at ${early.x}, then ${later.x} of ${later.width}`);
+    assert.deepEqual([later.top, later.bottom].map(Math.round), [0, 0], 'the playhead spans the waveform only');
     await page.keyboard.press('Escape');
     assert.equal(await where(), null);
     await page.click('#loop + .track');

@@ -1,0 +1,144 @@
+// Playing a sample through Web Audio, its playhead and the status line.
+import { byId, samples, state } from './page_data.mjs';
+import { grouped } from './format.mjs';
+import { loopStartOf, pcmBytesOf, pitchOf, samplePcm } from './sample_pcm.mjs';
+import { noteName } from './pitch.mjs';
+
+const PLAY_LABEL = '\u25B6 Play';
+const PLAYING_LABEL = '\u25A0 Stop';
+
+// The Play button's text and, for screen readers, the sample it plays.
+export function labelPlayButton(button, name, playing) {
+  button.textContent = playing ? PLAYING_LABEL : PLAY_LABEL;
+  button.setAttribute('aria-label', `${playing ? 'Stop' : 'Play'} ${name}`);
+}
+
+// Everything plays through one gain, the volume control's.
+function audioOutput() {
+  if (!state.audio) {
+    state.audio = new AudioContext();
+    state.gain = state.audio.createGain();
+    state.gain.gain.value = state.volume;
+    state.gain.connect(state.audio.destination);
+  }
+  return state.audio;
+}
+
+export function setVolume(volume) {
+  state.volume = volume;
+  if (state.gain) state.gain.gain.value = volume;
+}
+
+// Plays a sample; at a chosen note when it has a pitch, faster or slower
+// by the ratio of the two frequencies. A held note (a key kept down)
+// keeps a looped sample sounding until it is let go, as a sampler does.
+export function play(index, { note = state.note, held = false } = {}) {
+  stop();
+  const sample = samples[index];
+  if (!sample || pcmBytesOf(index) === 0) return;
+  const audio = audioOutput();
+  if (audio.state === 'suspended') audio.resume();
+  let buffer;
+  try {
+    buffer = audio.createBuffer(1, pcmBytesOf(index) / 2, state.rate);
+  } catch (error) {
+    showStatus(`This browser cannot play at ${grouped(state.rate)} Hz`);
+    return;
+  }
+  const channel = buffer.getChannelData(0);
+  const values = samplePcm(index);
+  for (let i = 0; i < channel.length; i++) channel[i] = values[i] / 32768;
+
+  const source = audio.createBufferSource();
+  source.buffer = buffer;
+  const pitch = note === null ? null : pitchOf(sample);
+  const speed = pitch ? 2 ** ((note - pitch.midi) / 12) : 1;
+  source.playbackRate.value = speed;
+  const playing = { index, source, startedAt: audio.currentTime, seconds: buffer.duration, speed,
+    note: pitch ? note : null, held: held && sample.loop };
+  setLoop(source, index, playing.held);
+  source.connect(state.gain);
+  source.addEventListener('ended', () => {
+    if (state.playing === playing) finish();
+  });
+  source.start();
+  state.playing = playing;
+  const row = state.rows[index];
+  row.tr.classList.add('playing');
+  labelPlayButton(row.playButton, sample.name, true);
+  showStatus();
+  requestAnimationFrame(movePlayhead);
+}
+
+// Starts what plays again (at a new rate, decoder or note), held as it was.
+export function replay() {
+  const { index, held, key } = state.playing;
+  play(index, { held });
+  if (state.playing) state.playing.key = key;
+}
+
+// With a known loop point the attack plays once and then only the loop
+// repeats, as on the console; otherwise the whole sample repeats.
+export function setLoop(source, index, held = false) {
+  source.loop = state.loop || held;
+  const loopStart = loopStartOf(index);
+  if (source.loop && loopStart !== null && source.buffer) {
+    source.loopStart = loopStart / source.buffer.sampleRate;
+    source.loopEnd = source.buffer.duration;
+  } else {
+    source.loopStart = 0;
+    source.loopEnd = 0;
+  }
+}
+
+export function stop() {
+  const playing = state.playing;
+  if (!playing) return;
+  finish();
+  try { playing.source.stop(); } catch (error) { /* already ended */ }
+}
+
+function finish() {
+  const playing = state.playing;
+  state.playing = null;
+  const row = state.rows[playing.index];
+  row.tr.classList.remove('playing');
+  labelPlayButton(row.playButton, samples[playing.index].name, false);
+  const head = row.frame.querySelector('.playhead');
+  if (head) head.remove();
+  showStatus();
+}
+
+function movePlayhead() {
+  const playing = state.playing;
+  if (!playing) return;
+  const row = state.rows[playing.index];
+  let head = row.frame.querySelector('.playhead');
+  if (!head) {
+    head = document.createElement('div');
+    head.className = 'playhead';
+    row.frame.append(head);
+  }
+  let elapsed = (state.audio.currentTime - playing.startedAt) * playing.speed;
+  const source = playing.source;
+  if (source.loop && elapsed > playing.seconds && source.loopEnd > source.loopStart) {
+    const span = source.loopEnd - source.loopStart;
+    elapsed = source.loopStart + ((elapsed - playing.seconds) % span);
+  } else {
+    elapsed = source.loop ? elapsed % playing.seconds : Math.min(elapsed, playing.seconds);
+  }
+  const width = row.canvas.clientWidth;
+  head.style.transform = `translateX(${(elapsed / playing.seconds) * width}px)`;
+  requestAnimationFrame(movePlayhead);
+}
+
+export function showStatus(message) {
+  const status = byId('status');
+  const playing = state.playing;
+  status.classList.toggle('active', Boolean(playing));
+  if (message) status.textContent = message;
+  else if (playing) {
+    const note = playing.note === null ? '' : ` as ${noteName(playing.note)}`;
+    status.textContent = `Playing #${samples[playing.index].name}${note} at ${grouped(state.rate)} Hz${state.loop ? ', looped' : ''}`;
+  } else status.textContent = 'Stopped';
+}
