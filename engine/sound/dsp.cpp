@@ -39,6 +39,7 @@ void Dsp::ResetState() {
         v.brrOffset = 1;
         v.mode = EnvelopeMode::kRelease;
         v.bit = static_cast<uint8_t>(1 << i);
+        v.index = static_cast<uint8_t>(i);
         v.regs = c.regs + i * 0x10;
     }
     c.counter = 0;
@@ -84,13 +85,19 @@ void Dsp::RunTo(uint64_t clock) {
     if (clock <= clock_) return;
     if (leadIn_) WriteLeadIn();
     uint64_t count = clock - clock_;
-    clock_ = clock;
     for (; count && phase_ != 0; --count) {
         core_.Clock(phase_);
         phase_ = (phase_ + 1) & 31;
     }
-    for (; count >= 32; count -= 32) core_.Frame();
+    // Now at a frame's start, unless the count ran out first.
+    uint64_t at = clock - count;
+    for (; count >= 32; count -= 32, at += 32) {
+        core_.frameClock = at;
+        core_.Frame();
+    }
+    if (count) core_.frameClock = at;
     for (; count; --count) core_.Clock(phase_++);
+    clock_ = clock;
 }
 
 void Dsp::SetOutput(int16_t* frames, size_t capacityFrames) {

@@ -29,6 +29,8 @@ public:
     void SetOutput(int16_t* frames, size_t capacityFrames);
     // Frames written since SetOutput.
     size_t FramesWritten() const { return core_.outWritten; }
+    // Who is told of end blocks passed (nullptr: nobody).
+    void SetObserver(DspObserver* observer) { core_.observer = observer; }
     // CPU clocks run so far.
     uint64_t Clock() const { return clock_; }
 

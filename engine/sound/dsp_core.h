@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/sound/dsp_observer.h"
+
 // Register addresses: per voice at v*16 + the first group, global the rest.
 namespace dspreg {
 constexpr int kVolL = 0x00;
@@ -57,6 +59,7 @@ struct DspVoice {
     int32_t envxOut;           // envelope >> 4 as ENVX will get it
     EnvelopeMode mode;
     uint8_t bit;               // 1 << voice
+    uint8_t index;             // 0..7
     uint8_t* regs;             // its 16 registers
 };
 
@@ -85,6 +88,11 @@ struct DspCore {
     int32_t tEchoPtr = 0;
     int32_t tMainOut[2] = {}, tEchoOut[2] = {}, tEchoIn[2] = {};
     int32_t tMainLeft = 0;
+
+    // Told of end blocks passed; may be null.
+    DspObserver* observer = nullptr;
+    // The CPU clock at which the current frame began.
+    uint64_t frameClock = 0;
 
     // Mixed frames go here; none when frames is null.
     int16_t* out = nullptr;

@@ -97,6 +97,7 @@ inline void DspCore::V4(DspVoice& v) {
             if (tBrrHeader & 1) {
                 v.brrAddress = tBrrNextAddress;
                 tLooped = v.bit;
+                if (observer) observer->OnVoiceEnd(frameClock, v.index, !(tBrrHeader & 2));
             }
             v.brrOffset = 1;
         }
