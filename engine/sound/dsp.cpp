@@ -1,5 +1,7 @@
 #include "engine/sound/dsp.h"
 
+#include "engine/sound/dsp_envelope.h"
+
 #include <cstring>
 
 namespace {
@@ -42,7 +44,7 @@ void Dsp::ResetState() {
         v.index = static_cast<uint8_t>(i);
         v.regs = c.regs + i * 0x10;
     }
-    c.counter = 0;
+    c.SetRateCounter(0);
     c.noise = 0x4000;
     c.everyOther = true;
     c.newKon = c.kon = 0;

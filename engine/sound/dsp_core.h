@@ -70,7 +70,7 @@ struct DspCore {
     DspVoice voices[8] = {};
 
     // Global state.
-    int32_t counter = 0;          // the rate counter, 0..30719
+    int32_t ratePhase[32] = {};   // per rate: steps of the rate counter until it fires (0: fires now)
     int32_t noise = 0x4000;       // 15-bit noise shift register
     bool everyOther = true;       // KON and KOFF are taken on frames where this is set
     uint8_t newKon = 0;           // KON bits written and not yet taken
@@ -142,7 +142,11 @@ struct DspCore {
     void RunEnvelope(DspVoice& v);
     void VoiceOutput(const DspVoice& v, int channel);
     // Whether rate r (0..31) fires on this frame.
-    bool RateFires(int rate) const;
+    bool RateFires(int rate) const { return ratePhase[rate] == 0; }
+    // Sets the rate counter to `counter` (0..30719).
+    void SetRateCounter(int32_t counter);
+    // Steps the rate counter down once.
+    void StepRateCounter();
     // Echo helpers.
     int32_t Fir(int tap, int channel) const;
     void EchoRead(int channel);

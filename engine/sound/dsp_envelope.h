@@ -5,8 +5,15 @@
 #include "engine/sound/dsp_core.h"
 #include "engine/sound/dsp_tables.h"
 
-inline bool DspCore::RateFires(int rate) const {
-    return (counter + kDspRateOffset[rate]) % kDspRatePeriod[rate] == 0;
+// Every period divides the counter's range, so each rate's place in its
+// own period can step down with the counter and wrap on its own.
+inline void DspCore::SetRateCounter(int32_t counter) {
+    ratePhase[0] = 1;  // never reaches 0
+    for (int r = 1; r < 32; ++r) ratePhase[r] = (counter + kDspRateOffset[r]) % kDspRatePeriod[r];
+}
+
+inline void DspCore::StepRateCounter() {
+    for (int r = 1; r < 32; ++r) ratePhase[r] = (ratePhase[r] ? ratePhase[r] : kDspRatePeriod[r]) - 1;
 }
 
 // Computes the next envelope every frame (the mode moves on whether or not
