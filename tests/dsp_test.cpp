@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/shared_testdata.h"
+
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -177,8 +179,6 @@ TEST(DspTest, NoiseFollowsItsShiftRegisterAtTheFlgRate) {
     EXPECT_TRUE(found);
 }
 
-std::string SharedPath(const std::string& name) { return std::string(VOXTRAWL_SOURCE_DIR) + "/../shared/" + name; }
-
 std::vector<uint8_t> ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
@@ -195,7 +195,7 @@ int Field(const std::string& text, const std::string& key) {
 // its first key-on and writes nothing else that sounds: the DSP alone, fed
 // the key-on log's registers at the logged clocks, must give its render.
 TEST(DspTest, KeyOnLogDrivesTheDspToTheReferenceRender) {
-    std::string base = SharedPath("testdata/spc/");
+    std::string base = SharedTestData("spc").string() + "/";
     std::vector<uint8_t> spc = ReadBytes(base + "lorom-template.spc");
     std::vector<uint8_t> wav = ReadBytes(base + "reference/lorom-template.render-10s.wav");
     std::ifstream log(base + "reference/lorom-template.keyons.jsonl");
