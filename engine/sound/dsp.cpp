@@ -42,7 +42,7 @@ void Dsp::ResetState() {
         v.mode = EnvelopeMode::kRelease;
         v.bit = static_cast<uint8_t>(1 << i);
         v.index = static_cast<uint8_t>(i);
-        v.regs = c.regs + i * 0x10;
+        v.regBase = static_cast<uint8_t>(i * 0x10);
     }
     c.SetRateCounter(0);
     c.noise = 0x4000;

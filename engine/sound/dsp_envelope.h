@@ -5,15 +5,14 @@
 #include "engine/sound/dsp_core.h"
 #include "engine/sound/dsp_tables.h"
 
-// Every period divides the counter's range, so each rate's place in its
-// own period can step down with the counter and wrap on its own.
-inline void DspCore::SetRateCounter(int32_t counter) {
-    ratePhase[0] = 1;  // never reaches 0
-    for (int r = 1; r < 32; ++r) ratePhase[r] = (counter + kDspRateOffset[r]) % kDspRatePeriod[r];
+inline void DspCore::SetRateCounter(int32_t value) {
+    counter = value;
+    firing = DspRatesFiring()[counter];
 }
 
 inline void DspCore::StepRateCounter() {
-    for (int r = 1; r < 32; ++r) ratePhase[r] = (ratePhase[r] ? ratePhase[r] : kDspRatePeriod[r]) - 1;
+    if (--counter < 0) counter = kDspCounterRange - 1;
+    firing = DspRatesFiring()[counter];
 }
 
 // Computes the next envelope every frame (the mode moves on whether or not
@@ -27,7 +26,7 @@ inline void DspCore::RunEnvelope(DspVoice& v) {
         return;
     }
     int32_t rate;
-    int32_t setting = v.regs[dspreg::kAdsr2];
+    int32_t setting = regs[v.regBase + dspreg::kAdsr2];
     if (tAdsr1 & 0x80) {
         if (v.mode >= EnvelopeMode::kDecay) {
             env -= 1;
@@ -39,7 +38,7 @@ inline void DspCore::RunEnvelope(DspVoice& v) {
             env += rate < 31 ? 0x20 : 0x400;
         }
     } else {
-        setting = v.regs[dspreg::kGain];
+        setting = regs[v.regBase + dspreg::kGain];
         int32_t gainMode = setting >> 5;
         if (gainMode < 4) {
             // Direct: the value itself, at once.
