@@ -100,11 +100,17 @@ struct DspCore {
     size_t outCapacity = 0;
     size_t outWritten = 0;
 
+    // Clears the running state to that of a snapshot's start; the registers,
+    // RAM, output and observer stay.
+    void Start();
+
     // The 32 clocks of a frame.
     template <int Clock>
     void Step();
     // A whole frame from clock 0.
     void Frame();
+    // The same, clock by clock (what Frame must equal).
+    void FrameByClocks();
     // One clock of the frame (0..31).
     void Clock(int clock);
 
