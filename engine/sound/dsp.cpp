@@ -32,31 +32,8 @@ void Dsp::LoadSnapshotRegisters(const uint8_t registers[128]) {
 }
 
 void Dsp::ResetState() {
-    DspCore& c = core_;
-    for (int i = 0; i < 8; ++i) {
-        DspVoice& v = c.voices[i];
-        v = DspVoice{};
-        v.brrOffset = 1;
-        v.mode = EnvelopeMode::kRelease;
-        v.bit = static_cast<uint8_t>(1 << i);
-        v.index = static_cast<uint8_t>(i);
-        v.regs = c.regs + i * 0x10;
-    }
-    c.counter = 0;
-    c.noise = 0x4000;
-    c.everyOther = true;
-    c.newKon = c.kon = 0;
-    c.echoOffset = c.echoLength = 0;
-    std::memset(c.echoHist, 0, sizeof c.echoHist);
-    c.echoHistPos = 0;
-    c.endxBuf = c.envxBuf = c.outxBuf = 0;
-    c.tKoff = c.tPmon = c.tNon = c.tEon = c.tSrcn = c.tAdsr1 = c.tBrrHeader = c.tBrrByte = c.tLooped = 0;
-    c.tDir = c.regs[dspreg::kDir];
-    c.tEsa = c.regs[dspreg::kEsa];
-    c.tFlgEcho = c.regs[dspreg::kFlg];
-    c.tDirAddress = c.tBrrNextAddress = c.tPitch = c.tOutput = c.tEchoPtr = c.tMainLeft = 0;
-    for (int ch = 0; ch < 2; ++ch) c.tMainOut[ch] = c.tEchoOut[ch] = c.tEchoIn[ch] = 0;
-    c.outWritten = 0;
+    core_.Start();
+    leadIn_ = 0;
     clock_ = 0;
     phase_ = kFirstPhase;
 }

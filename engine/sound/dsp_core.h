@@ -60,7 +60,7 @@ struct DspVoice {
     EnvelopeMode mode;
     uint8_t bit;               // 1 << voice
     uint8_t index;             // 0..7
-    uint8_t* regs;             // its 16 registers
+    uint8_t regBase;           // where its 16 registers start: voice * 16
 };
 
 // The DSP state and its clock steps. ram is the 64 KiB audio RAM.
@@ -70,7 +70,8 @@ struct DspCore {
     DspVoice voices[8] = {};
 
     // Global state.
-    int32_t counter = 0;          // the rate counter, 0..30719
+    int32_t counter = 0;          // the rate counter, 0..30719, stepping down
+    uint32_t firing = 0;          // bit r: rate r fires on this frame
     int32_t noise = 0x4000;       // 15-bit noise shift register
     bool everyOther = true;       // KON and KOFF are taken on frames where this is set
     uint8_t newKon = 0;           // KON bits written and not yet taken
@@ -99,11 +100,17 @@ struct DspCore {
     size_t outCapacity = 0;
     size_t outWritten = 0;
 
+    // Clears the running state to that of a snapshot's start; the registers,
+    // RAM, output and observer stay.
+    void Start();
+
     // The 32 clocks of a frame.
     template <int Clock>
     void Step();
     // A whole frame from clock 0.
     void Frame();
+    // The same, clock by clock (what Frame must equal).
+    void FrameByClocks();
     // One clock of the frame (0..31).
     void Clock(int clock);
 
@@ -142,7 +149,11 @@ struct DspCore {
     void RunEnvelope(DspVoice& v);
     void VoiceOutput(const DspVoice& v, int channel);
     // Whether rate r (0..31) fires on this frame.
-    bool RateFires(int rate) const;
+    bool RateFires(int rate) const { return firing >> rate & 1; }
+    // Sets the rate counter (0..30719).
+    void SetRateCounter(int32_t value);
+    // Steps the rate counter down once.
+    void StepRateCounter();
     // Echo helpers.
     int32_t Fir(int tap, int channel) const;
     void EchoRead(int channel);

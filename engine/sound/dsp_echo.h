@@ -126,7 +126,7 @@ inline void DspCore::Misc30() {
         kon = newKon;
         tKoff = regs[dspreg::kKoff];
     }
-    if (--counter < 0) counter = kDspCounterRange - 1;
+    StepRateCounter();
     if (RateFires(regs[dspreg::kFlg] & 0x1F)) {
         int32_t feedback = (noise << 13) ^ (noise << 14);
         noise = (feedback & 0x4000) ^ (noise >> 1);

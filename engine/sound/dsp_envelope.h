@@ -5,8 +5,14 @@
 #include "engine/sound/dsp_core.h"
 #include "engine/sound/dsp_tables.h"
 
-inline bool DspCore::RateFires(int rate) const {
-    return (counter + kDspRateOffset[rate]) % kDspRatePeriod[rate] == 0;
+inline void DspCore::SetRateCounter(int32_t value) {
+    counter = value;
+    firing = DspRatesFiring()[counter];
+}
+
+inline void DspCore::StepRateCounter() {
+    if (--counter < 0) counter = kDspCounterRange - 1;
+    firing = DspRatesFiring()[counter];
 }
 
 // Computes the next envelope every frame (the mode moves on whether or not
@@ -20,7 +26,7 @@ inline void DspCore::RunEnvelope(DspVoice& v) {
         return;
     }
     int32_t rate;
-    int32_t setting = v.regs[dspreg::kAdsr2];
+    int32_t setting = regs[v.regBase + dspreg::kAdsr2];
     if (tAdsr1 & 0x80) {
         if (v.mode >= EnvelopeMode::kDecay) {
             env -= 1;
@@ -32,7 +38,7 @@ inline void DspCore::RunEnvelope(DspVoice& v) {
             env += rate < 31 ? 0x20 : 0x400;
         }
     } else {
-        setting = v.regs[dspreg::kGain];
+        setting = regs[v.regBase + dspreg::kGain];
         int32_t gainMode = setting >> 5;
         if (gainMode < 4) {
             // Direct: the value itself, at once.

@@ -186,6 +186,52 @@ inline void RunAll(DspCore& core, std::integer_sequence<int, C...>) {
 
 }  // namespace
 
-void DspCore::Frame() { RunAll(*this, std::make_integer_sequence<int, 32>()); }
+// The same steps as clocks 0..31 in turn, regrouped so that each voice's
+// work runs together: a voice's latched values live from its V2 to its V9
+// and no other voice's steps in between read or write them; the ENDX
+// register and the mix are passed on in voice order as on the chip; V1's
+// directory latch keeps its place before each V2. Voice 0 straddles the
+// echo and global steps and keeps its clocks there.
+void DspCore::Frame() {
+    V5(voices[0]);
+    V6(voices[0]);
+    V7(voices[0]);
+    V8(voices[0]);
+    V9(voices[0]);
+    for (int i = 1; i < 8; ++i) {
+        DspVoice& v = voices[i];
+        if (i > 1) V1(voices[(i + 1) & 7]);
+        V2(v);
+        V3(v);
+        V4(v);
+        V5(v);
+        V6(v);
+        V7(v);
+        V8(v);
+        V9(v);
+    }
+    V1(voices[1]);
+    V2(voices[0]);
+    V3a(voices[0]);
+    Echo22();
+    Echo23();
+    Echo24();
+    V3b(voices[0]);
+    Echo25();
+    Echo26();
+    Misc27();
+    Echo27();
+    Misc28();
+    Echo28();
+    Misc29();
+    Echo29();
+    Misc30();
+    V3c(voices[0]);
+    Echo30();
+    V4(voices[0]);
+    V1(voices[2]);
+}
+
+void DspCore::FrameByClocks() { RunAll(*this, std::make_integer_sequence<int, 32>()); }
 
 void DspCore::Clock(int clock) { (this->*kSteps[clock])(); }

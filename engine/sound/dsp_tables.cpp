@@ -1,5 +1,7 @@
 #include "engine/sound/dsp_tables.h"
 
+#include <array>
+
 // The interpolation weights as the chip holds them.
 const int16_t kDspGaussTable[512] = {
        0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
@@ -46,3 +48,14 @@ const uint16_t kDspRateOffset[32] = {
     1, 0, 1040, 536, 0, 1040, 536, 0, 1040, 536, 0, 1040, 536, 0, 1040, 536,
     0, 1040, 536, 0, 1040, 536, 0, 1040, 536, 0, 1040, 536, 0, 1040, 0, 0,
 };
+
+const uint32_t* DspRatesFiring() {
+    static const std::array<uint32_t, kDspCounterRange> table = [] {
+        std::array<uint32_t, kDspCounterRange> masks{};
+        for (int32_t counter = 0; counter < kDspCounterRange; ++counter)
+            for (int rate = 1; rate < 32; ++rate)
+                if ((counter + kDspRateOffset[rate]) % kDspRatePeriod[rate] == 0) masks[counter] |= 1u << rate;
+        return masks;
+    }();
+    return table.data();
+}

@@ -14,3 +14,7 @@ extern const uint16_t kDspRateOffset[32];
 
 // Values the global rate counter steps through, once per frame.
 constexpr int32_t kDspCounterRange = 30720;
+
+// For each value of the rate counter, bit r set when rate r fires then
+// (saves a division per voice and frame).
+const uint32_t* DspRatesFiring();

@@ -26,7 +26,7 @@ inline int32_t RamWord(const uint8_t* ram, int32_t address) {
 // latched a voice earlier), then latches this voice's SRCN.
 inline void DspCore::V1(DspVoice& v) {
     tDirAddress = tDir * 0x100 + tSrcn * 4;
-    tSrcn = v.regs[dspreg::kSrcn];
+    tSrcn = regs[v.regBase + dspreg::kSrcn];
 }
 
 // Reads the start address while keying on, else the loop address; ADSR1
@@ -34,11 +34,11 @@ inline void DspCore::V1(DspVoice& v) {
 inline void DspCore::V2(DspVoice& v) {
     int32_t entry = tDirAddress + (v.keyOnDelay ? 0 : 2);
     tBrrNextAddress = dspdetail::RamWord(ram, entry);
-    tAdsr1 = v.regs[dspreg::kAdsr1];
-    tPitch = v.regs[dspreg::kPitchL];
+    tAdsr1 = regs[v.regBase + dspreg::kAdsr1];
+    tPitch = regs[v.regBase + dspreg::kPitchL];
 }
 
-inline void DspCore::V3a(DspVoice& v) { tPitch += (v.regs[dspreg::kPitchH] & 0x3F) << 8; }
+inline void DspCore::V3a(DspVoice& v) { tPitch += (regs[v.regBase + dspreg::kPitchH] & 0x3F) << 8; }
 
 inline void DspCore::V3b(DspVoice& v) {
     tBrrByte = ram[(v.brrAddress + v.brrOffset) & 0xFFFF];
@@ -123,9 +123,9 @@ inline void DspCore::V7(DspVoice& v) {
     envxBuf = static_cast<uint8_t>(v.envxOut);
 }
 
-inline void DspCore::V8(DspVoice& v) { v.regs[dspreg::kOutx] = outxBuf; }
+inline void DspCore::V8(DspVoice& v) { regs[v.regBase + dspreg::kOutx] = outxBuf; }
 
-inline void DspCore::V9(DspVoice& v) { v.regs[dspreg::kEnvx] = envxBuf; }
+inline void DspCore::V9(DspVoice& v) { regs[v.regBase + dspreg::kEnvx] = envxBuf; }
 
 // Four nibbles from the byte read at V3b and the one after it, through
 // the header's range and filter, each stored doubled in 16 bits.
@@ -170,7 +170,8 @@ inline int32_t DspCore::Interpolate(const DspVoice& v) const {
 
 // Adds the voice's output times its volume to the mix and the echo input.
 inline void DspCore::VoiceOutput(const DspVoice& v, int channel) {
-    int32_t amp = (tOutput * static_cast<int8_t>(v.regs[dspreg::kVolL + channel])) >> 7;
+    if (!tOutput) return;  // a silent voice adds nothing, and the sums are in range
+    int32_t amp = (tOutput * static_cast<int8_t>(regs[v.regBase + dspreg::kVolL + channel])) >> 7;
     if (out) tMainOut[channel] = dspdetail::Clamp16(tMainOut[channel] + amp);
     if (tEon & v.bit) tEchoOut[channel] = dspdetail::Clamp16(tEchoOut[channel] + amp);
 }
