@@ -49,10 +49,15 @@ public:
     void Idle() { ++clock_; }
 
 private:
+    // A read of $F0-$FF or the boot-ROM area in the cycle starting at `now`.
     uint8_t ReadSpecial(uint16_t address, uint64_t now);
+    // A write to $F0-$FF (already in RAM) in the cycle starting at `now`.
     void WriteRegister(uint16_t address, uint8_t value, uint64_t now);
+    // CONTROL: timer enables, port clears, the boot ROM.
     void WriteControl(uint8_t value, uint64_t now);
+    // $F3: the DSP register that $F2 names, unless $F2 >= $80.
     void WriteDsp(uint8_t value, uint64_t now);
+    // Tells the listener of a KON write, with the keyed voices' registers.
     void ReportKeyOn(uint8_t kon, uint64_t clock);
 
     std::array<uint8_t, 0x10000> ram_{};

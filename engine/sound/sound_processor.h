@@ -55,6 +55,7 @@ public:
     Dsp& GetDsp() { return dsp_; }
 
 private:
+    // $FF over the echo buffer's region when echo writes are on, as players do before playing.
     void FillEchoRegion();
 
     SoundBus bus_;
