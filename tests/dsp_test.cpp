@@ -197,8 +197,9 @@ TEST(DspTest, WholeFramesEqualTheClockOrder) {
         for (uint8_t& reg : core[0].regs) reg = static_cast<uint8_t>(random());
         for (int k = 0; k < 2; ++k) {
             core[k].ram = ram[k].data();
-            core[k].out = out[k].data();
-            core[k].outCapacity = 400;
+            // Half the rounds unmixed, where the frame may skip the FIR.
+            core[k].out = round % 2 ? out[k].data() : nullptr;
+            core[k].outCapacity = round % 2 ? 400 : 0;
         }
         std::memcpy(core[1].regs, core[0].regs, 128);
         for (int k = 0; k < 2; ++k) {
@@ -219,8 +220,8 @@ TEST(DspTest, WholeFramesEqualTheClockOrder) {
             ASSERT_EQ(std::memcmp(core[0].regs, core[1].regs, 128), 0) << "frame " << frame;
         }
         EXPECT_TRUE(ram[0] == ram[1]);
-        EXPECT_TRUE(out[0] == out[1]);
-        EXPECT_EQ(core[0].outWritten, 400u);
+        if (round % 2) EXPECT_TRUE(out[0] == out[1]);
+        EXPECT_EQ(core[0].outWritten, round % 2 ? 400u : 0u);
     }
 }
 

@@ -129,10 +129,12 @@ struct DspCore {
     void V3(DspVoice& v) { V3a(v); V3b(v); V3c(v); }
 
     // Echo steps at clocks 22..30 and the global work at 27..30.
-    void Echo22();
-    void Echo23();
-    void Echo24();
-    void Echo25();
+    // With fir false they only read the history (a frame whose FIR output
+    // neither sounds nor feeds a write).
+    void Echo22(bool fir = true);
+    void Echo23(bool fir = true);
+    void Echo24(bool fir = true);
+    void Echo25(bool fir = true);
     void Echo26();
     void Echo27();
     void Echo28();

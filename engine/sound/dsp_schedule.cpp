@@ -213,11 +213,14 @@ void DspCore::Frame() {
     V1(voices[1]);
     V2(voices[0]);
     V3a(voices[0]);
-    Echo22();
-    Echo23();
-    Echo24();
+    // No register changes within the frame: whether the FIR's output will be
+    // heard or written is known now.
+    bool fir = (out && (regs[dspreg::kEvolL] | regs[dspreg::kEvolR])) || !(regs[dspreg::kFlg] & kFlgEchoWriteOff);
+    Echo22(fir);
+    Echo23(fir);
+    Echo24(fir);
     V3b(voices[0]);
-    Echo25();
+    Echo25(fir);
     Echo26();
     Misc27();
     Echo27();
