@@ -220,7 +220,9 @@ TEST(DspTest, WholeFramesEqualTheClockOrder) {
             ASSERT_EQ(std::memcmp(core[0].regs, core[1].regs, 128), 0) << "frame " << frame;
         }
         EXPECT_TRUE(ram[0] == ram[1]);
-        if (round % 2) EXPECT_TRUE(out[0] == out[1]);
+        if (round % 2) {
+            EXPECT_TRUE(out[0] == out[1]);
+        }
         EXPECT_EQ(core[0].outWritten, round % 2 ? 400u : 0u);
     }
 }
