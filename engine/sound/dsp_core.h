@@ -171,7 +171,14 @@ struct DspCore {
     void Misc29();
     void Misc30();
 
+    // Whether a voice is silent, released and not being keyed (at its V2).
+    bool Idle(const DspVoice& v) const;
+    // V2 to V9 of an idle voice, with less to do.
+    void IdleVoiceSteps(DspVoice& v);
+
     // Voice helpers.
+    template <bool LazyLoop>
+    void StepBrr(DspVoice& v, VoiceLatch& l);
     void DecodeBrr(DspVoice& v, const VoiceLatch& l);
     int32_t Interpolate(const DspVoice& v) const;
     void RunEnvelope(DspVoice& v, uint8_t adsr1);

@@ -200,9 +200,13 @@ void DspCore::Frame() {
     V9(voices[0]);
     // Voices 1-7 keep their latched values in a local.
     for (int i = 1; i < 8; ++i) {
-        VoiceLatch local;
         if (i > 1) V1(voices[(i + 1) & 7]);
-        VoiceSteps(voices[i], local);
+        if (Idle(voices[i])) {
+            IdleVoiceSteps(voices[i]);
+        } else {
+            VoiceLatch local;
+            VoiceSteps(voices[i], local);
+        }
     }
     V1(voices[1]);
     V2(voices[0], latch);

@@ -88,6 +88,14 @@ inline void DspCore::V3c(DspVoice& v, VoiceLatch& l) {
 // the blocks (an end block jumps to the loop address and marks ENDX), adds
 // the pitch, and sends the left output.
 inline void DspCore::V4(DspVoice& v, VoiceLatch& l) {
+    StepBrr<false>(v, l);
+    VoiceOutput(v, 0);
+}
+
+// V4's BRR work. LazyLoop: the loop address is read from the directory
+// only when an end block needs it (exact when no RAM write came since V2).
+template <bool LazyLoop>
+inline void DspCore::StepBrr(DspVoice& v, VoiceLatch& l) {
     l.looped = 0;
     if (v.pitchCounter >= 0x4000) {
         DecodeBrr(v, l);
@@ -95,6 +103,7 @@ inline void DspCore::V4(DspVoice& v, VoiceLatch& l) {
         if (v.brrOffset >= 9) {
             v.brrAddress = (v.brrAddress + 9) & 0xFFFF;
             if (l.brrHeader & 1) {
+                if (LazyLoop) l.nextAddress = dspdetail::RamWord(ram, tDirAddress + 2);
                 v.brrAddress = l.nextAddress;
                 l.looped = v.bit;
                 if (observer) observer->OnVoiceEnd(frameClock, v.index, !(l.brrHeader & 2));
@@ -104,7 +113,29 @@ inline void DspCore::V4(DspVoice& v, VoiceLatch& l) {
     }
     v.pitchCounter = (v.pitchCounter & 0x3FFF) + l.pitch;
     if (v.pitchCounter > 0x7FFF) v.pitchCounter = 0x7FFF;
-    VoiceOutput(v, 0);
+}
+
+inline bool DspCore::Idle(const DspVoice& v) const {
+    return v.envelope == 0 && v.mode == EnvelopeMode::kRelease && !v.keyOnDelay && !(everyOther && (kon & v.bit));
+}
+
+// V2 to V9 of an idle voice: what is left of them when the envelope is 0
+// in release and no key-on comes (silent output, nothing for the
+// envelope to do), for a voice whose V1 came just before.
+inline void DspCore::IdleVoiceSteps(DspVoice& v) {
+    VoiceLatch l;
+    l.pitch = regs[v.regBase + dspreg::kPitchL] | (regs[v.regBase + dspreg::kPitchH] & 0x3F) << 8;
+    if (tPmon & v.bit) l.pitch += ((tOutput >> 5) * l.pitch) >> 10;
+    tOutput = 0;
+    v.envxOut = 0;
+    if (v.pitchCounter >= 0x4000) {
+        l.brrByte = ram[(v.brrAddress + v.brrOffset) & 0xFFFF];
+        l.brrHeader = ram[v.brrAddress];
+    }
+    StepBrr<true>(v, l);
+    regs[dspreg::kEndx] = endxBuf = static_cast<uint8_t>(regs[dspreg::kEndx] | l.looped);
+    regs[v.regBase + dspreg::kOutx] = outxBuf = 0;
+    regs[v.regBase + dspreg::kEnvx] = envxBuf = 0;
 }
 
 // The right output and ENDX as it will be written (a voice just keyed
