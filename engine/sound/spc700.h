@@ -32,6 +32,10 @@ public:
     bool Halted() const { return halted_; }
     // Runs one instruction (nothing once halted).
     void Step();
+    // Runs instructions until the bus's Clock() reaches `end` or the CPU halts.
+    void RunUntil(uint64_t end) {
+        while (!halted_ && bus_.Clock() < end) Step();
+    }
 
 private:
     Bus& bus_;
