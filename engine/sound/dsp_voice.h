@@ -203,6 +203,7 @@ inline int32_t DspCore::Interpolate(const DspVoice& v) const {
 inline void DspCore::VoiceOutput(const DspVoice& v, int channel) {
     if (!tOutput) return;  // a silent voice adds nothing, and the sums are in range
     int32_t amp = (tOutput * static_cast<int8_t>(regs[v.regBase + dspreg::kVolL + channel])) >> 7;
-    if (out) tMainOut[channel] = dspdetail::Clamp16(tMainOut[channel] + amp);
+    // Summed unmixed too, so that a frame mixed after unmixed ones is whole.
+    tMainOut[channel] = dspdetail::Clamp16(tMainOut[channel] + amp);
     if (tEon & v.bit) tEchoOut[channel] = dspdetail::Clamp16(tEchoOut[channel] + amp);
 }
