@@ -36,28 +36,36 @@ inline int32_t DspCore::EchoOutput(int channel) const {
     return dspdetail::Clamp16(main + echo);
 }
 
-inline void DspCore::Echo22() {
+inline void DspCore::Echo22(bool fir) {
     echoHistPos = (echoHistPos + 1) & 7;
     tEchoPtr = (tEsa * 0x100 + echoOffset) & 0xFFFF;
     EchoRead(0);
+    if (!fir) return;
     tEchoIn[0] = Fir(0, 0);
     tEchoIn[1] = Fir(0, 1);
 }
 
-inline void DspCore::Echo23() {
-    tEchoIn[0] += Fir(1, 0) + Fir(2, 0);
-    tEchoIn[1] += Fir(1, 1) + Fir(2, 1);
+inline void DspCore::Echo23(bool fir) {
+    if (fir) {
+        tEchoIn[0] += Fir(1, 0) + Fir(2, 0);
+        tEchoIn[1] += Fir(1, 1) + Fir(2, 1);
+    }
     EchoRead(1);
 }
 
-inline void DspCore::Echo24() {
+inline void DspCore::Echo24(bool fir) {
+    if (!fir) return;
     tEchoIn[0] += Fir(3, 0) + Fir(4, 0) + Fir(5, 0);
     tEchoIn[1] += Fir(3, 1) + Fir(4, 1) + Fir(5, 1);
 }
 
 // The last two taps: the sum so far wraps to 16 bits, the newest tap is
 // added after, and the result is clamped with its lowest bit cleared.
-inline void DspCore::Echo25() {
+inline void DspCore::Echo25(bool fir) {
+    if (!fir) {
+        tEchoIn[0] = tEchoIn[1] = 0;
+        return;
+    }
     for (int ch = 0; ch < 2; ++ch) {
         int32_t sum = static_cast<int16_t>(tEchoIn[ch] + Fir(6, ch));
         sum += static_cast<int16_t>(Fir(7, ch));
@@ -76,11 +84,11 @@ inline void DspCore::Echo26() {
 
 // The right output; the finished frame goes out (silent when muted).
 inline void DspCore::Echo27() {
-    if (!out) return;
     int32_t left = tMainLeft;
-    int32_t right = EchoOutput(1);
+    int32_t right = out ? EchoOutput(1) : 0;
     tMainOut[0] = 0;
     tMainOut[1] = 0;
+    if (!out) return;
     if (regs[dspreg::kFlg] & kFlgMute) left = right = 0;
     if (outWritten < outCapacity) {
         out[outWritten * 2] = static_cast<int16_t>(left);
