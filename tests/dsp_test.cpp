@@ -143,6 +143,68 @@ TEST(DspTest, EchoWritesItsRegionUnlessFlgForbids) {
     }
 }
 
+// The echo comes back EDL x 512 frames after the sound went in (4 bytes,
+// one frame, at EDL 0), through the FIR tap that weighs it: tap 7 the
+// newest sample, tap 0 one seven frames older.
+TEST(DspTest, EchoReturnsAfterItsDelayThroughItsTap) {
+    struct Case {
+        uint8_t edl;
+        int tap;
+        int delay;
+    } cases[] = {{1, 7, 512}, {1, 0, 519}, {2, 7, 1024}, {0, 7, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.delay);
+        int first[2] = {-1, -1};
+        for (int echoed = 0; echoed < 2; ++echoed) {
+            DspRig rig(0xC3, kLoudNibbles);
+            std::vector<int16_t> out(2 * 1200);
+            rig.dsp.SetOutput(out.data(), 1200);
+            rig.Write(0x00, 0x7F);                      // VOLL
+            rig.Write(0x4D, 0x01);                      // EON
+            rig.Write(0x6D, 0x80);                      // ESA: $8000
+            rig.Write(0x7D, c.edl);                     // EDL
+            rig.Write(static_cast<uint8_t>(0x0F + c.tap * 0x10), 0x40);
+            rig.Write(echoed ? 0x2C : 0x0C, 0x7F);      // only the echo, or only the voice
+            rig.Write(0x6C, 0x00);                      // echo writes on
+            rig.KeyOn(0x7F);
+            rig.Frames(1100);
+            for (size_t i = 0; i < rig.dsp.FramesWritten() && first[echoed] < 0; ++i)
+                if (out[i * 2] != 0) first[echoed] = static_cast<int>(i);
+        }
+        ASSERT_GE(first[0], 0);
+        EXPECT_EQ(first[1] - first[0], c.delay);
+    }
+}
+
+// PMON: a voice's pitch grows by its own pitch times the output of the
+// voice below / 32768 (its OUTX x 256 here), which the time between its
+// end blocks shows.
+TEST(DspTest, PitchModulationFollowsTheVoiceBelow) {
+    for (uint8_t pmon : {0x00, 0x02}) {
+        SCOPED_TRACE(pmon);
+        DspRig rig(0xC3, kLoudNibbles);
+        rig.KeyOn(0x7F);  // voice 0: loud and steady
+        rig.Write(0x13, 0x04);  // voice 1: pitch $400, a block per 64 frames
+        rig.Write(0x17, 0x7F);
+        rig.Write(0x2D, pmon);
+        rig.Write(0x4C, 0x02);
+        rig.Frames(40);
+        int below = static_cast<int8_t>(rig.dsp.Read(0x09)) * 256;
+        rig.Write(0x7C, 0);
+        std::vector<int> ends;
+        for (int frame = 0; frame < 800 && ends.size() < 9; ++frame) {
+            rig.Frames(1);
+            if (rig.dsp.Read(0x7C) & 2) {
+                ends.push_back(frame);
+                rig.Write(0x7C, 0);
+            }
+        }
+        ASSERT_EQ(ends.size(), 9u);
+        double pitch = 0x400 + (pmon ? 0x400 * below / 32768.0 : 0);
+        EXPECT_NEAR((ends.back() - ends.front()) / 8.0, 16 * 0x1000 / pitch, 0.6);
+    }
+}
+
 TEST(DspTest, FlgResetSilencesEveryVoiceForGood) {
     DspRig rig(0xC3, kLoudNibbles);
     rig.KeyOn(0x7F);
