@@ -176,6 +176,28 @@ TEST(DspTest, EchoReturnsAfterItsDelayThroughItsTap) {
     }
 }
 
+// With feedback the echo goes round again: EFB 1/2 adds half the FIR output
+// (here half of what came back) to what is written, so the second pass of a
+// steady sound is 1.25 times the first.
+TEST(DspTest, EchoFeedbackAddsAPassPerDelay) {
+    DspRig rig(0xC3, kLoudNibbles);
+    std::vector<int16_t> out(2 * 1200);
+    rig.dsp.SetOutput(out.data(), 1200);
+    rig.Write(0x00, 0x40);  // VOLL: half, so that the sums stay unclamped
+    rig.Write(0x4D, 0x01);  // EON
+    rig.Write(0x6D, 0x80);  // ESA: $8000
+    rig.Write(0x7D, 0x01);  // EDL: 512 frames
+    rig.Write(0x7F, 0x40);  // tap 7: 1/1
+    rig.Write(0x0D, 0x40);  // EFB: 1/2
+    rig.Write(0x2C, 0x7F);  // EVOLL
+    rig.Write(0x6C, 0x00);
+    rig.KeyOn(0x7F);
+    rig.Frames(1100);
+    int once = out[2 * 600], twice = out[2 * 1112];
+    ASSERT_NE(once, 0);
+    EXPECT_NEAR(static_cast<double>(twice) / once, 1.25, 0.01);
+}
+
 // PMON: a voice's pitch grows by its own pitch times the output of the
 // voice below / 32768 (its OUTX x 256 here), which the time between its
 // end blocks shows.
