@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "engine/sound/dsp_observer.h"
 
@@ -120,6 +121,11 @@ struct DspCore {
     void Step();
     // A whole frame from clock 0.
     void Frame();
+    // Frame's work for voices I in turn (V1 of the voice after next, V2-V9).
+    template <int... I>
+    void VoicesInTurn(std::integer_sequence<int, I...>);
+    template <int I>
+    void VoiceInTurn();
     // The same, clock by clock (what Frame must equal).
     void FrameByClocks();
     // One clock of the frame (0..31).

@@ -186,6 +186,22 @@ inline void RunAll(DspCore& core, std::integer_sequence<int, C...>) {
 
 }  // namespace
 
+template <int... I>
+inline void DspCore::VoicesInTurn(std::integer_sequence<int, I...>) {
+    (VoiceInTurn<I>(), ...);
+}
+
+template <int I>
+inline void DspCore::VoiceInTurn() {
+    if (I > 1) V1(voices[(I + 1) & 7]);
+    if (Idle(voices[I])) {
+        IdleVoiceSteps(voices[I]);
+    } else {
+        VoiceLatch local;
+        VoiceSteps(voices[I], local);
+    }
+}
+
 // The same steps as clocks 0..31 in turn, regrouped so that each voice's
 // work runs together: a voice's latched values live from its V2 to its V9
 // and no other voice's steps in between read or write them; the ENDX
@@ -198,16 +214,9 @@ void DspCore::Frame() {
     V7(voices[0]);
     V8(voices[0]);
     V9(voices[0]);
-    // Voices 1-7 keep their latched values in a local.
-    for (int i = 1; i < 8; ++i) {
-        if (i > 1) V1(voices[(i + 1) & 7]);
-        if (Idle(voices[i])) {
-            IdleVoiceSteps(voices[i]);
-        } else {
-            VoiceLatch local;
-            VoiceSteps(voices[i], local);
-        }
-    }
+    // Voices 1-7 keep their latched values in a local; each has its own
+    // copy of the code, so that the branches learn each voice's ways.
+    VoicesInTurn(std::integer_sequence<int, 1, 2, 3, 4, 5, 6, 7>());
     V1(voices[1]);
     V2(voices[0], latch);
     V3a(voices[0], latch);
