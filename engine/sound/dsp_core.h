@@ -126,10 +126,8 @@ struct DspCore {
     void VoicesInTurn(std::integer_sequence<int, I...>);
     template <int I>
     void VoiceInTurn();
-    // The same, clock by clock (what Frame must equal).
-    void FrameByClocks();
-    // One clock of the frame (0..31).
-    void Clock(int clock);
+    // Clocks first .. first + count - 1 of the frame (within 0..31).
+    void Clocks(int first, int count);
 
     // Voice steps, in the order the chip gives each voice's work.
     void V1(DspVoice& v);
