@@ -1,7 +1,7 @@
 // The one seam between the portable program and the window system, the
 // sound player, the file dialogs, the clock and the file system's
-// directory creation. Two implementations: Win32 (ui/win32) and headless
-// (ui/headless), used by the command-line tool and the benchmark; the
+// directory creation. Two implementations: Win32 (app/win32) and headless
+// (app/headless), used by the command-line tool and the benchmark; the
 // tests drive a recording double derived from the headless one.
 #pragma once
 

@@ -2,7 +2,7 @@
 // on Windows std::filesystem widens a narrow path byte by byte instead of
 // through the ANSI code page, and neither std::rename nor std::filesystem
 // promise an atomic replace or a flush to disk. One implementation per
-// system: ui/posix/file_system.cpp and ui/win32/file_system.cpp.
+// system: system/posix/file_system.cpp and system/win32/file_system.cpp.
 // Every call returns 0 or an errno value saying why it failed.
 #pragma once
 
