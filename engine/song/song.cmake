@@ -1,0 +1,6 @@
+# The song's side of the sound processor: envelopes, key-on statistics,
+# MIDI. Plain C++17; the root file adds these to the engine library.
+set(VOXTRAWL_SONG_SOURCES
+    engine/song/chip_envelope.cpp
+    engine/song/envelope_shape.cpp
+)
