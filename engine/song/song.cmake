@@ -3,6 +3,7 @@
 set(VOXTRAWL_SONG_SOURCES
     engine/song/chip_envelope.cpp
     engine/song/envelope_shape.cpp
+    engine/song/key_on_stats.cpp
     engine/song/simplex_search.cpp
     engine/song/volume_envelope.cpp
 )
