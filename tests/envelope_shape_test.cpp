@@ -73,8 +73,8 @@ TEST(EnvelopeShapeTest, ExponentialPhasesMatchTheBandCount) {
 // times to within one firing of the rate.
 TEST(EnvelopeShapeTest, FramesAgreeWithTheDescription) {
     // ADSR's attack ends at $7E0, GAIN's rise at full.
-    for (auto [setting, top] : {std::pair{EnvelopeSetting{0xB5, 0x2A, 0}, 2016 / 2047.0f},
-                                std::pair{EnvelopeSetting{0, 0, 0xEC}, 1.0f}}) {
+    for (auto [setting, top] :
+         {std::pair{EnvelopeSetting{0xB5, 0x2A, 0}, 2016 / 2047.0f}, std::pair{EnvelopeSetting{0, 0, 0xEC}, 1.0f}}) {
         EnvelopeShape shape = DescribeEnvelope(setting);
         std::vector<float> level(32000 * 4);
         RenderChipEnvelope(setting, 0, 0, static_cast<uint32_t>(level.size()), level.data());

@@ -17,14 +17,14 @@ std::string KeyOnLog(const std::string& name) {
     return std::string(VOXTRAWL_SOURCE_DIR) + "/../shared/testdata/spc/reference/" + name + ".keyons.jsonl";
 }
 
-// One KeyOn per voice of each line; the clock from `sample` (clock / 32).
-std::vector<KeyOn> ReadKeyOns(const std::string& path) {
-    std::vector<KeyOn> keyOns;
+// One VoiceKeyOn per voice of each line; the clock from `sample` (clock / 32).
+std::vector<VoiceKeyOn> ReadKeyOns(const std::string& path) {
+    std::vector<VoiceKeyOn> keyOns;
     std::ifstream in(path);
     for (std::string line; std::getline(in, line);) {
         nlohmann::json j = nlohmann::json::parse(line);
         for (const auto& v : j["voices"]) {
-            KeyOn k;
+            VoiceKeyOn k;
             k.clock = static_cast<uint64_t>(std::llround(j["sample"].get<double>() * 32));
             k.voice = v["v"];
             k.dir = j["dir"];
@@ -65,12 +65,14 @@ struct SongCase {
     const char* song;
     size_t keyOns, entries;
 };
-const SongCase kSongs[] = {{"SNESPulseSRC", 431, 28}, {"ferris-nu", 716, 12}, {"lorom-template", 4, 4}, {"smashit", 1216, 19}};
+const SongCase kSongs[] = {
+    {"SNESPulseSRC", 431, 28}, {"ferris-nu", 716, 12}, {"lorom-template", 4, 4}, {"smashit", 1216, 19}};
 
 TEST(KeyOnStatsTest, EntriesOfTheReferenceLogs) {
-    if (!std::filesystem::exists(KeyOnLog("smashit"))) GTEST_SKIP() << "no shared key-on logs at " << KeyOnLog("smashit");
+    if (!std::filesystem::exists(KeyOnLog("smashit")))
+        GTEST_SKIP() << "no shared key-on logs at " << KeyOnLog("smashit");
     for (const SongCase& song : kSongs) {
-        std::vector<KeyOn> keyOns = ReadKeyOns(KeyOnLog(song.song));
+        std::vector<VoiceKeyOn> keyOns = ReadKeyOns(KeyOnLog(song.song));
         EXPECT_EQ(keyOns.size(), song.keyOns) << song.song;
         EXPECT_EQ(GatherKeyOns(keyOns).size(), song.entries) << song.song;
     }
@@ -104,8 +106,11 @@ TEST(KeyOnStatsTest, TuningMovesNotesAndAgreementWraps) {
     EXPECT_EQ(NotesPlayed(play, 69.4)->low, 57);
     EXPECT_EQ(NotesPlayed(play, 69.4)->high, 81);
     EXPECT_FALSE(NotesPlayed(EntryPlay{}, 60.0));
-    for (auto [loop, song, agrees] : {std::tuple{30.0, -30.0, true}, {48.0, 49.0, true}, {-40.0, -20.0, false},
-                                      {10.0, 14.0, true}, {10.0, 16.0, false}})
+    for (auto [loop, song, agrees] : {std::tuple{30.0, -30.0, true},
+                                      {48.0, 49.0, true},
+                                      {-40.0, -20.0, false},
+                                      {10.0, 14.0, true},
+                                      {10.0, 16.0, false}})
         EXPECT_EQ(TuningAgrees(loop, song), agrees) << loop << " " << song;
 }
 

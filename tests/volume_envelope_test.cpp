@@ -28,12 +28,12 @@ struct Setting {
 // between two falls (a decay, then a sustain rate; an exponential fall
 // ending in a linear one) the fitted line misses it by up to 4 dB.
 const Setting kSettings[] = {
-    {"ADSR A15 D7 SL7 SR0", {0xFF, 0xE0, 0}, 3},   {"ADSR A15 D3 SL1 SR0", {0xBF, 0x20, 0}, 3},
-    {"ADSR A15 D0 SL2 SR0", {0x8F, 0x40, 0}, 3},   {"ADSR A4 D2 SL3 SR0", {0xA4, 0x60, 0}, 3},
-    {"ADSR A13 D2 SL1 SR15", {0xAD, 0x2F, 0}, 4},  {"ADSR A14 D0 SL7 SR15", {0x8E, 0xEF, 0}, 3},
-    {"ADSR A15 D5 SL0 SR26", {0xDF, 0x1A, 0}, 3},  {"ADSR A12 D4 SL5 SR10", {0xCC, 0xAA, 0}, 3},
-    {"GAIN direct $4F", {0, 0, 0x4F}, 3},          {"GAIN linear down rate 14", {0, 0, 0x8E}, 3},
-    {"GAIN exp down rate 18", {0, 0, 0xB2}, 4},    {"GAIN linear up rate 12", {0, 0, 0xCC}, 3},
+    {"ADSR A15 D7 SL7 SR0", {0xFF, 0xE0, 0}, 3},  {"ADSR A15 D3 SL1 SR0", {0xBF, 0x20, 0}, 3},
+    {"ADSR A15 D0 SL2 SR0", {0x8F, 0x40, 0}, 3},  {"ADSR A4 D2 SL3 SR0", {0xA4, 0x60, 0}, 3},
+    {"ADSR A13 D2 SL1 SR15", {0xAD, 0x2F, 0}, 4}, {"ADSR A14 D0 SL7 SR15", {0x8E, 0xEF, 0}, 3},
+    {"ADSR A15 D5 SL0 SR26", {0xDF, 0x1A, 0}, 3}, {"ADSR A12 D4 SL5 SR10", {0xCC, 0xAA, 0}, 3},
+    {"GAIN direct $4F", {0, 0, 0x4F}, 3},         {"GAIN linear down rate 14", {0, 0, 0x8E}, 3},
+    {"GAIN exp down rate 18", {0, 0, 0xB2}, 4},   {"GAIN linear up rate 12", {0, 0, 0xCC}, 3},
     {"GAIN bent up rate 10", {0, 0, 0xEA}, 3},
 };
 // Where the chip has fallen below this, the SoundFont only has to be quiet
@@ -138,7 +138,8 @@ TEST(VolumeEnvelopeTest, FluidSynthFollowsTheChipWithin3Db) {
             if (chipDb < kQuietDb)
                 EXPECT_LE(synthDb, kQuietEnoughDb) << kSettings[i].what << " at " << name;
             else
-                EXPECT_LE(LevelDifferenceDb(synth, chip), kSettings[i].toleranceDb) << kSettings[i].what << " at " << name;
+                EXPECT_LE(LevelDifferenceDb(synth, chip), kSettings[i].toleranceDb)
+                    << kSettings[i].what << " at " << name;
         }
         std::printf("%s\n", row.c_str());
     }

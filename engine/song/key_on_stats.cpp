@@ -28,10 +28,10 @@ void ChooseEnvelope(EntryPlay& play, const std::vector<std::pair<EnvelopeSetting
 
 }  // namespace
 
-std::vector<EntryPlay> GatherKeyOns(const std::vector<KeyOn>& keyOns) {
+std::vector<EntryPlay> GatherKeyOns(const std::vector<VoiceKeyOn>& keyOns) {
     std::map<std::pair<uint8_t, uint8_t>, EntryPlay> entries;
     std::map<std::pair<uint8_t, uint8_t>, std::vector<std::pair<EnvelopeSetting, uint32_t>>> uses;
-    for (const KeyOn& k : keyOns) {
+    for (const VoiceKeyOn& k : keyOns) {
         auto key = std::make_pair(k.dir, k.srcn);
         EntryPlay& play = entries[key];
         if (play.keyOns++ == 0) {
@@ -41,7 +41,8 @@ std::vector<EntryPlay> GatherKeyOns(const std::vector<KeyOn>& keyOns) {
         }
         play.pitches.push_back(k.pitch & 0x3FFF);
         auto& list = uses[key];
-        auto same = std::find_if(list.begin(), list.end(), [&](const auto& u) { return SameEnvelope(u.first, k.envelope); });
+        auto same =
+            std::find_if(list.begin(), list.end(), [&](const auto& u) { return SameEnvelope(u.first, k.envelope); });
         if (same == list.end())
             list.push_back({k.envelope, 1});
         else

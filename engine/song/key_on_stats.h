@@ -15,7 +15,7 @@ constexpr double kCpuClocksPerSecond = 1024000;
 constexpr uint16_t kUnityPitch = 0x1000;
 
 // One voice keyed on, with its registers as KON was written.
-struct KeyOn {
+struct VoiceKeyOn {
     uint64_t clock = 0;
     uint8_t voice = 0;
     uint8_t dir = 0;  // DIR: the directory's page
@@ -31,15 +31,15 @@ struct EntryPlay {
     uint8_t dir = 0;
     uint8_t srcn = 0;
     uint32_t keyOns = 0;
-    double firstKeyOn = 0;            // seconds
-    EnvelopeSetting envelope;         // the setting used most (the earliest of equals)
-    uint32_t envelopeUses = 0;        // key-ons with it
-    uint32_t envelopes = 0;           // different settings used
-    std::vector<uint16_t> pitches;    // distinct, rising
+    double firstKeyOn = 0;          // seconds
+    EnvelopeSetting envelope;       // the setting used most (the earliest of equals)
+    uint32_t envelopeUses = 0;      // key-ons with it
+    uint32_t envelopes = 0;         // different settings used
+    std::vector<uint16_t> pitches;  // distinct, rising
 };
 
 // Per entry keyed, ordered by DIR page, then SRCN.
-std::vector<EntryPlay> GatherKeyOns(const std::vector<KeyOn>& keyOns);
+std::vector<EntryPlay> GatherKeyOns(const std::vector<VoiceKeyOn>& keyOns);
 
 struct NoteRange {
     int low = 0;

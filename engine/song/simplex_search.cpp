@@ -17,8 +17,7 @@ Point Along(const Point& a, const Point& b, double t) {
 }  // namespace
 
 std::vector<double> SimplexMinimum(const std::function<double(const std::vector<double>&)>& cost,
-                                   const std::vector<double>& start, double step, int iterations,
-                                   double tolerance) {
+                                   const std::vector<double>& start, double step, int iterations, double tolerance) {
     size_t n = start.size();
     std::vector<Point> points(n + 1, start);
     for (size_t i = 0; i < n; ++i) points[i + 1][i] += step;

@@ -4,6 +4,9 @@ set(VOXTRAWL_SONG_SOURCES
     engine/song/chip_envelope.cpp
     engine/song/envelope_shape.cpp
     engine/song/key_on_stats.cpp
+    engine/song/midi_file.cpp
+    engine/song/midi_song.cpp
     engine/song/simplex_search.cpp
+    engine/song/voice_event_recorder.cpp
     engine/song/volume_envelope.cpp
 )

@@ -1,0 +1,33 @@
+// Turns the DSP register writes a song makes, and the voices' end blocks,
+// into voice events. Its two On... calls are those of the sound
+// processor's DSP observer.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/song/voice_events.h"
+
+class VoiceEventRecorder {
+public:
+    // Starts from a snapshot's 128 DSP registers: voices named in its KON
+    // byte are keyed at clock 0, as the player keys them.
+    void Start(const uint8_t registers[128]);
+    // A register write by the program, at this CPU clock.
+    void OnDspWrite(uint64_t clock, uint8_t address, uint8_t value);
+    // Voice passed an end block; stopped when it had no loop flag.
+    void OnVoiceEnd(uint64_t clock, uint8_t voice, bool stopped);
+    // Everything recorded so far, in time order.
+    const std::vector<VoiceEvent>& Events() const { return events_; }
+
+private:
+    VoiceState StateOf(uint8_t voice) const;
+    void Add(uint64_t clock, uint8_t voice, VoiceEventKind kind);
+    void KeyOn(uint64_t clock, uint8_t mask);
+    void KeyOff(uint64_t clock, uint8_t mask);
+
+    uint8_t registers_[128] = {};
+    bool sounding_[8] = {};
+    uint64_t keyedAt_[8] = {};
+    std::vector<VoiceEvent> events_;
+};
