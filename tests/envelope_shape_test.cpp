@@ -18,16 +18,17 @@ struct ShapeCase {
 };
 
 // Expected figures counted by hand from the chip's rules: the attack adds
-// 32 per firing from 0 to $7E0 (63 firings) or 1024 at rate 31 (2); the
-// exponential fall from $7E0 to below $800 x (SL+1) / 8 takes, level band
-// by level band, 256 / (band + 1) firings per band.
+// 32 per firing from 0 to $7E0 (63 firings) or 1024 at rate 31 (2); decay
+// ends as soon as the next level's top bits are SL (from $7E0 by 8s: 28
+// firings to 1792 for SL 6); the bent line slows once the level worked out
+// reaches $600 (47 firings of 32 to 1504, then 68 of 8).
 const ShapeCase kShapes[] = {
     {"A0 D0 SL7 SR0: held near full", {0x80, 0xE0, 0}, "adsr", Firings(63, 2048), 0, 2016 / 2047.0, -1},
     {"A15 is two frames", {0x8F, 0xE0, 0}, "adsr", Firings(2, 1), 0, 1.0, -1},
-    {"A10 D7 SL6: one band", {0xFA, 0xC0, 0}, "adsr", Firings(63, 20), Firings(29, 2), 1785 / 2047.0, -1},
+    {"A10 D7 SL6: one band", {0xFA, 0xC0, 0}, "adsr", Firings(63, 20), Firings(28, 2), 1792 / 2047.0, -1},
     {"GAIN direct $4F", {0x00, 0x00, 0x4F}, "gain-direct", -1, -1, 1264 / 2047.0, -1},
     {"GAIN linear up rate 31", {0x00, 0x00, 0xDF}, "gain-linear-up", Firings(64, 1), -1, 1, -1},
-    {"GAIN bent up rate 10", {0x00, 0x00, 0xEA}, "gain-bent-up", Firings(48 + 64, 256), -1, 1, -1},
+    {"GAIN bent up rate 10", {0x00, 0x00, 0xEA}, "gain-bent-up", Firings(47 + 68, 256), -1, 1, -1},
     {"GAIN linear down rate 20", {0x00, 0x00, 0x94}, "gain-linear-down", -1, Firings(64, 24), 0, -1},
     {"GAIN up, rate 0 never moves", {0x00, 0x00, 0xC0}, "gain-linear-up", -1, -1, 0, -1},
 };

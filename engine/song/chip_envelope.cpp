@@ -16,7 +16,6 @@ uint32_t RateOffset(int rate) {
     return kCycle[(rate - 2) % 3];
 }
 
-constexpr int kAttackEnd = 0x7E0;
 constexpr int kBentKnee = 0x600;
 constexpr int kReleaseStep = 8;
 
@@ -39,7 +38,8 @@ bool RateFires(int rate, uint32_t counter) {
     return period != 0 && (counter + RateOffset(rate)) % period == 0;
 }
 
-ChipEnvelope::ChipEnvelope(EnvelopeSetting setting, int level) : setting_(setting), level_(level) {}
+ChipEnvelope::ChipEnvelope(EnvelopeSetting setting, int startLevel)
+    : setting_(setting), level_(startLevel), computed_(startLevel) {}
 
 int ChipEnvelope::Rate() const {
     if (phase_ == EnvelopePhase::Release) return 31;
@@ -51,45 +51,47 @@ int ChipEnvelope::Rate() const {
     }
 }
 
-void ChipEnvelope::UpdatePhase() {
-    // Decay gives way to sustain once the level's top bits reach the sustain level.
-    if (UsesAdsr(setting_) && phase_ == EnvelopePhase::Decay && (level_ >> 8) == (setting_.adsr2 >> 5))
-        phase_ = EnvelopePhase::Sustain;
-}
-
-void ChipEnvelope::Step() {
-    int level = level_;
-    if (phase_ == EnvelopePhase::Release) {
-        level -= kReleaseStep;
-    } else if (UsesAdsr(setting_)) {
-        if (phase_ == EnvelopePhase::Attack)
-            level += Rate() == 31 ? 1024 : 32;
-        else
-            level = ExponentialStep(level);
-    } else if (!(setting_.gain & 0x80)) {
-        level = (setting_.gain & 0x7F) * 16;
-    } else {
-        switch ((setting_.gain >> 5) & 3) {
-        case 0: level -= 32; break;
-        case 1: level = ExponentialStep(level); break;
-        case 2: level += 32; break;
-        default: level += level < kBentKnee ? 32 : 8; break;
-        }
+int ChipEnvelope::Next() const {
+    if (UsesAdsr(setting_))
+        return phase_ == EnvelopePhase::Attack ? level_ + (Rate() == 31 ? 1024 : 32) : ExponentialStep(level_);
+    if (!(setting_.gain & 0x80)) return (setting_.gain & 0x7F) * 16;
+    switch ((setting_.gain >> 5) & 3) {
+    case 0: return level_ - 32;
+    case 1: return ExponentialStep(level_);
+    case 2: return level_ + 32;
+    // The bent line slows once the last level worked out reached $600.
+    default: return level_ + (computed_ < kBentKnee ? 32 : 8);
     }
-    level_ = std::clamp(level, 0, kEnvelopeFull);
-    if (phase_ == EnvelopePhase::Attack && UsesAdsr(setting_) && level >= kAttackEnd) phase_ = EnvelopePhase::Decay;
 }
 
-void ChipEnvelope::Frame(uint32_t counter) {
-    UpdatePhase();
-    if (phase_ == EnvelopePhase::Release || RateFires(Rate(), counter)) Step();
+void ChipEnvelope::Frame(bool fires) {
+    if (phase_ == EnvelopePhase::Release) {
+        level_ = std::max(level_ - kReleaseStep, 0);
+        return;
+    }
+    int next = Next();
+    // Decay gives way to sustain as soon as the next level's top bits are the sustain level.
+    if (phase_ == EnvelopePhase::Decay && (next >> 8) == (setting_.adsr2 >> 5)) phase_ = EnvelopePhase::Sustain;
+    computed_ = next;
+    // Past either end: kept in range, and the attack is over.
+    if (next < 0 || next > kEnvelopeFull) {
+        next = std::clamp(next, 0, kEnvelopeFull);
+        if (phase_ == EnvelopePhase::Attack && UsesAdsr(setting_)) phase_ = EnvelopePhase::Decay;
+    }
+    if (fires) level_ = next;
+}
+
+void ChipEnvelope::Firing() {
+    uint32_t period = RatePeriod(Rate());
+    Frame(true);
+    if (period > 1) Frame(false);
 }
 
 void RenderChipEnvelope(EnvelopeSetting setting, int startLevel, uint32_t counter, uint32_t frames, float* out) {
     ChipEnvelope envelope(setting, startLevel);
     for (uint32_t i = 0; i < frames; ++i) {
         envelope.Frame(counter);
-        counter = (counter + 1) % kRateCounterValues;
+        counter = counter == 0 ? kRateCounterValues - 1 : counter - 1;  // the chip counts down
         out[i] = static_cast<float>(envelope.Level()) / kEnvelopeFull;
     }
 }

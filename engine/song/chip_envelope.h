@@ -29,27 +29,34 @@ bool RateFires(int rate, uint32_t counter);
 
 enum class EnvelopePhase { Attack, Decay, Sustain, Release };
 
-// One voice's envelope from key-on, advanced a frame or a firing at a time.
+// One voice's envelope from key-on. As the chip does, every frame works
+// out the next level (and moves on to the next phase by it) but keeps it
+// only when the rate fires.
 class ChipEnvelope {
 public:
-    // Keyed on: level 0, attack phase.
-    explicit ChipEnvelope(EnvelopeSetting setting, int level = 0);
+    // Keyed on: level 0 (or startLevel), attack phase.
+    explicit ChipEnvelope(EnvelopeSetting setting, int startLevel = 0);
     // The rate that moves the envelope now (0: it stays).
     int Rate() const;
-    // The chip's check before each frame's step: decay turns into sustain.
-    void UpdatePhase();
-    // One firing of the current rate, as the chip applies it.
-    void Step();
-    // One frame: phase checks, then a step when the rate fires at counter.
-    void Frame(uint32_t counter);
+    // One frame, the rate firing in it or not.
+    void Frame(bool fires);
+    // One frame at this value of the global counter.
+    void Frame(uint32_t counter) { Frame(RateFires(Rate(), counter)); }
+    // One firing of the current rate and a frame after it that does not
+    // fire (the phase may move on there): a step as it comes when the rate
+    // fires every period frames.
+    void Firing();
     // Key-off: from now on each frame takes 8 off the level.
     void Release() { phase_ = EnvelopePhase::Release; }
     int Level() const { return level_; }
     EnvelopePhase Phase() const { return phase_; }
 
 private:
+    // The level the current phase leads to from the current one.
+    int Next() const;
     EnvelopeSetting setting_;
     int level_;
+    int computed_;  // the last level worked out, kept or not
     EnvelopePhase phase_ = EnvelopePhase::Attack;
 };
 

@@ -6,16 +6,16 @@ namespace {
 // from full, takes under 800.
 constexpr int kMaxFirings = 4096;
 
-// Fires the envelope's current rate until done(envelope) holds, checking
-// the phase before each firing as the chip does; the time that took, or
-// nothing when the rate never fires.
+// Fires the envelope's current rate until done(envelope) holds; the time
+// that took, or nothing when the rate never fires.
 template <typename Done>
 std::optional<double> TimeUntil(ChipEnvelope& envelope, Done done) {
+    envelope.Frame(false);  // a frame between firings, where the phase may move on
     int rate = envelope.Rate();
     int firings = 0;
-    for (envelope.UpdatePhase(); !done(envelope); envelope.UpdatePhase()) {
+    while (!done(envelope)) {
         if (rate == 0 || firings == kMaxFirings) return std::nullopt;
-        envelope.Step();
+        envelope.Firing();
         ++firings;
     }
     return firings * static_cast<double>(RatePeriod(rate)) / kFramesPerSecond;
@@ -30,7 +30,7 @@ std::optional<double> ReleaseTime() {
     ChipEnvelope envelope(EnvelopeSetting{}, kEnvelopeFull);
     envelope.Release();
     int frames = 0;
-    for (; envelope.Level() > 0; ++frames) envelope.Step();
+    for (; envelope.Level() > 0; ++frames) envelope.Frame(true);
     return frames / kFramesPerSecond;
 }
 
