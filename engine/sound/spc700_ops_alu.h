@@ -1,0 +1,96 @@
+// OR/AND/EOR/CMP/ADC/SBC in all their forms, and the shifts (included by spc700.h).
+#pragma once
+
+// Operand forms of the A-register group, as the opcode's low nibble and row parity give them.
+enum Spc700Mode : uint8_t { kDp, kAbs, kIndX, kIndDpX, kDpX, kAbsX, kAbsY, kIndDpY, kImm };
+
+template <class Bus>
+void Spc700<Bus>::Alu(int op, uint8_t mode) {
+    uint8_t value;
+    switch (mode) {
+        case kDp: value = Read(AddrDp()); break;
+        case kAbs: value = Read(AddrAbs()); break;
+        case kIndX: value = Read(AddrIndX()); break;
+        case kIndDpX: value = Read(AddrIndDpX()); break;
+        case kDpX: value = Read(AddrDpX()); break;
+        case kAbsX: value = Read(AddrAbsX()); break;
+        case kAbsY: value = Read(AddrAbsY()); break;
+        case kIndDpY: value = Read(AddrIndDpY()); break;
+        default: value = Fetch(); break;
+    }
+    a_ = f_.Apply(op, a_, value);
+}
+
+template <class Bus>
+void Spc700<Bus>::AluImmediateToDp(int op) {
+    uint8_t value = Fetch();
+    uint16_t address = AddrDp();
+    uint8_t result = f_.Apply(op, Read(address), value);
+    if (op == 3) Idle();
+    else Write(address, result);
+}
+
+template <class Bus>
+void Spc700<Bus>::AluDpToDp(int op) {
+    uint8_t value = Read(AddrDp());
+    uint16_t address = AddrDp();
+    uint8_t result = f_.Apply(op, Read(address), value);
+    if (op == 3) Idle();
+    else Write(address, result);
+}
+
+template <class Bus>
+void Spc700<Bus>::AluIndirectPair(int op) {
+    DummyFetch();
+    uint8_t value = Read(Page(y_));
+    uint16_t address = Page(x_);
+    uint8_t result = f_.Apply(op, Read(address), value);
+    if (op == 3) Idle();
+    else Write(address, result);
+}
+
+template <class Bus>
+void Spc700<Bus>::ShiftMemory(int op, uint16_t address) {
+    uint8_t value = Read(address);
+    Write(address, f_.Shift(op, value));
+}
+
+template <class Bus>
+void Spc700<Bus>::ShiftA(int op) {
+    DummyFetch();
+    a_ = f_.Shift(op, a_);
+}
+
+template <class Bus>
+void Spc700<Bus>::Multiply() {
+    DummyFetch();
+    for (int i = 0; i < 7; ++i) Idle();
+    unsigned product = static_cast<unsigned>(y_) * a_;
+    a_ = static_cast<uint8_t>(product);
+    y_ = static_cast<uint8_t>(product >> 8);
+    f_.SetNZ(y_);
+}
+
+template <class Bus>
+void Spc700<Bus>::Divide() {
+    DummyFetch();
+    for (int i = 0; i < 10; ++i) Idle();
+    Spc700Divide(a_, y_, x_, f_);
+}
+
+template <class Bus>
+void Spc700<Bus>::DecimalAdjust(bool subtract) {
+    DummyFetch();
+    Idle();
+    a_ = Spc700DecimalAdjust(a_, subtract, f_);
+}
+
+template <class Bus>
+void Spc700<Bus>::Exchange() {
+    DummyFetch();
+    Idle();
+    Idle();
+    Idle();
+    a_ = static_cast<uint8_t>(a_ >> 4 | a_ << 4);
+    f_.SetNZ(a_);
+}
