@@ -1,22 +1,22 @@
 // Turns the DSP register writes a song makes, and the voices' end blocks,
-// into voice events. Its two On... calls are those of the sound
-// processor's DSP observer.
+// into voice events, watching the sound processor as its DSP observer.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "engine/song/voice_events.h"
+#include "engine/sound/dsp_observer.h"
 
-class VoiceEventRecorder {
+class VoiceEventRecorder : public DspObserver {
 public:
     // Starts from a snapshot's 128 DSP registers: voices named in its KON
     // byte are keyed at clock 0, as the player keys them.
     void Start(const uint8_t registers[128]);
     // A register write by the program, at this CPU clock.
-    void OnDspWrite(uint64_t clock, uint8_t address, uint8_t value);
+    void OnDspWrite(uint64_t clock, uint8_t address, uint8_t value) override;
     // Voice passed an end block; stopped when it had no loop flag.
-    void OnVoiceEnd(uint64_t clock, uint8_t voice, bool stopped);
+    void OnVoiceEnd(uint64_t clock, uint8_t voice, bool stopped) override;
     // Everything recorded so far, in time order.
     const std::vector<VoiceEvent>& Events() const { return events_; }
 
