@@ -18,7 +18,7 @@ bool SameEnvelope(EnvelopeSetting a, EnvelopeSetting b);
 // Envelope levels run 0..kEnvelopeFull; output scales by level / 2048.
 constexpr int kEnvelopeFull = 0x7FF;
 // Output frames a second; rates count in frames.
-constexpr double kFramesPerSecond = 32000;
+constexpr double kFrameRate = 32000;
 // Values the global rate counter steps through before it repeats.
 constexpr uint32_t kRateCounterValues = 30720;
 

@@ -18,7 +18,7 @@ std::optional<double> TimeUntil(ChipEnvelope& envelope, Done done) {
         envelope.Firing();
         ++firings;
     }
-    return firings * static_cast<double>(RatePeriod(rate)) / kFramesPerSecond;
+    return firings * static_cast<double>(RatePeriod(rate)) / kFrameRate;
 }
 
 double LevelOf(const ChipEnvelope& envelope) { return static_cast<double>(envelope.Level()) / kEnvelopeFull; }
@@ -31,7 +31,7 @@ std::optional<double> ReleaseTime() {
     envelope.Release();
     int frames = 0;
     for (; envelope.Level() > 0; ++frames) envelope.Frame(true);
-    return frames / kFramesPerSecond;
+    return frames / kFrameRate;
 }
 
 EnvelopeShape DescribeAdsr(EnvelopeSetting setting) {

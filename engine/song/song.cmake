@@ -7,6 +7,7 @@ set(VOXTRAWL_SONG_SOURCES
     engine/song/midi_file.cpp
     engine/song/midi_song.cpp
     engine/song/simplex_search.cpp
+    engine/song/song_run.cpp
     engine/song/voice_event_recorder.cpp
     engine/song/volume_envelope.cpp
 )

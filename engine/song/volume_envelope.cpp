@@ -14,7 +14,7 @@ constexpr double kShortest = 0.001;  // -12000 timecents
 constexpr int kGridPoints = 600;
 // The chip's release, 8 a frame from full, ends where a decibel-linear
 // release reaches the silence level.
-constexpr double kChipReleaseSeconds = 256 / kFramesPerSecond;
+constexpr double kChipReleaseSeconds = 256 / kFrameRate;
 
 double Db(double level) { return level > 0 ? 20 * std::log10(level) : -1e9; }
 
@@ -41,7 +41,7 @@ VolumeEnvelope AsWritten(const VolumeEnvelope& e) {
 // firings instead of 112; it is then never more than 2 dB above the chip.
 double AttackOf(EnvelopeSetting setting, const EnvelopeShape& shape) {
     if (shape.mode == EnvelopeMode::GainBentUp && shape.attack)
-        return 64 * RatePeriod(setting.gain & 0x1F) / kFramesPerSecond;
+        return 64 * RatePeriod(setting.gain & 0x1F) / kFrameRate;
     return shape.attack.value_or(0);
 }
 
@@ -64,12 +64,12 @@ double VolumeEnvelopeLevel(const VolumeEnvelope& e, double t) {
 std::vector<double> ChipEnvelopeLevels(EnvelopeSetting setting, const std::vector<double>& times) {
     EnvelopeMode mode = EnvelopeModeOf(setting);
     bool fromFull = mode == EnvelopeMode::GainLinearDown || mode == EnvelopeMode::GainExpDown;
-    uint32_t frames = times.empty() ? 0 : static_cast<uint32_t>(std::ceil(times.back() * kFramesPerSecond)) + 1;
+    uint32_t frames = times.empty() ? 0 : static_cast<uint32_t>(std::ceil(times.back() * kFrameRate)) + 1;
     std::vector<float> levels(frames);
     RenderChipEnvelope(setting, fromFull ? kEnvelopeFull : 0, 0, frames, levels.data());
     std::vector<double> sampled;
     for (double t : times) {
-        size_t frame = static_cast<size_t>(t * kFramesPerSecond);
+        size_t frame = static_cast<size_t>(t * kFrameRate);
         sampled.push_back(frame == 0 ? (fromFull ? 1.0 : 0.0) : levels[frame - 1]);
     }
     return sampled;
