@@ -1,6 +1,6 @@
-// Times Load & Rip, as the user runs it, on large images and the demo ROM,
-// and shows the peak memory next to what the program must hold anyway
-// (the image and the decoded PCM) and the process's size before loading.
+// Times the opening of an input, as every command starts, on large images
+// and the demo ROM, and shows the peak memory next to what the set must
+// hold anyway (the image) and the process's size before loading.
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -17,10 +17,7 @@
 #include <vector>
 
 #include "bench/report_memory.h"
-#include "core/app_state.h"
-#include "core/platform.h"
-#include "res/resource.h"
-#include "ui/headless/headless_platform.h"
+#include "engine/inputs/open_input.h"
 
 namespace fs = std::filesystem;
 
@@ -75,52 +72,27 @@ long PeakResidentKiB() {
     return usage.ru_maxrss;
 }
 
-uint64_t PcmBytes() {
-    uint64_t total = 0;
-    for (uint32_t k = 0; k < app.sampleCount; ++k) total += app.sampleBytes[k];
-    return total;
-}
-
 struct Measurement {
     double ms;
     uint32_t romBytes;
-    uint64_t pcmBytes;
     int32_t found;
     long startKiB;
     long peakKiB;
 };
 
-// The user at the keyboard: opens the image asked for and dismisses any box.
-class BenchPlatform : public HeadlessPlatform {
-public:
-    std::string romToOpen;
-
-    int MessageBox(bool, const char*, unsigned, const char*) override { return kIdOk; }
-    bool ChooseRomToOpen(std::string& path) override {
-        path = romToOpen;
-        return true;
-    }
-    bool ChooseWavToSave(const char*, std::string&) override { return false; }
-};
-
-// One Load & Rip of the file, as the user would start it, after a rip of
-// a one-byte image has paged in the program's code and libraries, so
-// that the growth measured is the data's.
-Measurement LoadAndRipOnce(const std::string& path, const std::string& warmUpPath) {
-    BenchPlatform platform;
-    SetPlatform(&platform);
-    platform.romToOpen = warmUpPath;
-    platform.Run(IDM_LOAD_AND_RIP);
+// One opening of the file, as every command opens its input, after an
+// opening of a one-byte image has paged in the program's code and
+// libraries, so that the growth measured is the data's.
+Measurement OpenOnce(const std::string& path, const std::string& warmUpPath) {
+    OpenInput(warmUpPath, InputOptions());
     Measurement m{};
     m.startKiB = PeakResidentKiB();
-    platform.romToOpen = path;
     auto start = std::chrono::steady_clock::now();
-    platform.Run(IDM_LOAD_AND_RIP);
+    OpenedInput opened = OpenInput(path, InputOptions());
     auto stop = std::chrono::steady_clock::now();
     m.ms = std::chrono::duration<double, std::milli>(stop - start).count();
     m.romBytes = static_cast<uint32_t>(fs::file_size(path));
-    m.pcmBytes = PcmBytes();
-    m.found = app.foundCount;
+    m.found = static_cast<int32_t>(opened.set.samples.size());
     m.peakKiB = PeakResidentKiB();
     return m;
 }
@@ -135,7 +107,7 @@ bool MeasureInChild(const std::string& path, const std::string& warmUpPath, Meas
     pid_t child = fork();
     if (child == 0) {
         close(fds[0]);
-        Measurement m = LoadAndRipOnce(path, warmUpPath);
+        Measurement m = OpenOnce(path, warmUpPath);
         ssize_t ignored = write(fds[1], &m, sizeof m);
         (void)ignored;
         std::_Exit(0);
@@ -162,7 +134,8 @@ void RunCase(const BenchCase& bench, const std::string& warmUpPath) {
         peakKiB = std::max(peakKiB, m.peakKiB);
     }
     double mbPerS = best.romBytes / 1e6 / (best.ms / 1e3);
-    double heldMiB = (best.romBytes + best.pcmBytes) / 1048576.0;
+    // The set holds the image; each sample's PCM is decoded when asked for.
+    double heldMiB = best.romBytes / 1048576.0;
     double grownMiB = (peakKiB - best.startKiB) / 1024.0;
     std::printf("%-12s %9u %6d %9.2f %8.1f %9.2f %9.2f %9.2f %9.2f\n", bench.name, best.romBytes, best.found, best.ms,
                 mbPerS, heldMiB, peakKiB / 1024.0, best.startKiB / 1024.0, grownMiB - heldMiB);
@@ -193,10 +166,11 @@ int main() {
     std::string demo = std::string(VOXTRAWL_SOURCE_DIR) + "/assets/demo.sfc";
     if (fs::exists(demo)) cases.push_back({"demo.sfc", demo});
 
-    std::printf("Load & Rip through the headless platform, best of %d fresh processes\n", kRepeats);
-    std::printf("Memory in MiB: ROM+PCM held at the end, peak resident size, resident size before loading\n"
-                "(after a warm-up rip of a one-byte image), and growth beyond ROM+PCM (peak - start - ROM+PCM).\n");
-    std::printf("%-12s %9s %6s %9s %8s %9s %9s %9s %9s\n", "image", "bytes", "found", "ms", "MB/s", "ROM+PCM", "peak",
+    std::printf("Opening an input (read, scan, measure every sample) as every command does, best of %d fresh "
+                "processes\n", kRepeats);
+    std::printf("Memory in MiB: the image held at the end, peak resident size, resident size before loading\n"
+                "(after a warm-up of a one-byte image), and growth beyond the image (peak - start - image).\n");
+    std::printf("%-12s %9s %6s %9s %8s %9s %9s %9s %9s\n", "image", "bytes", "found", "ms", "MB/s", "image", "peak",
                 "start", "beyond");
     for (const BenchCase& bench : cases) RunCase(bench, cases.front().path);
 #ifdef VOXTRAWL_CLI

@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "core/little_endian.h"
-#include "core/stream_loops.h"
-#include "core/transfer_stream.h"
+#include "engine/files/little_endian.h"
+#include "engine/inputs/stream_loops.h"
+#include "engine/inputs/transfer_stream.h"
 
 namespace fs = std::filesystem;
 
@@ -95,10 +95,10 @@ double ListMs(const std::string& cli, const std::string& path) {
     return best;
 }
 
-std::vector<RunSpan> ListedRuns(const std::string& cli, const std::string& path, const fs::path& dir) {
+std::vector<FoundRun> ListedRuns(const std::string& cli, const std::string& path, const fs::path& dir) {
     std::string json = (dir / "list.json").string();
     std::string command = "'" + cli + "' list --json '" + path + "' > '" + json + "' 2>/dev/null";
-    std::vector<RunSpan> runs;
+    std::vector<FoundRun> runs;
     if (std::system(command.c_str()) != 0) return runs;
     std::ifstream in(json);
     nlohmann::json listing = nlohmann::json::parse(in, nullptr, false);
@@ -112,7 +112,7 @@ void RunCase(const char* name, const std::vector<uint8_t>& image, const std::str
     std::string path = (dir / (std::string(name) + ".sfc")).string();
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), image.size());
     double listMs = ListMs(cli, path);
-    std::vector<RunSpan> runs = ListedRuns(cli, path, dir);
+    std::vector<FoundRun> runs = ListedRuns(cli, path, dir);
     double streamMs = 1e300;
     size_t streams = 0, named = 0, loops = 0;
     for (int round = 0; round < kRepeats; ++round) {

@@ -7,7 +7,19 @@
 
 #include <CLI/CLI.hpp>
 
-#include "cli/session.h"
+#include "engine/formats/sample_rates.h"
+#include "engine/scan/scanner.h"
+
+// Exit codes of voxtrawl-cli.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;  // an input could not be read or a file not written
+constexpr int kExitUsage = 2;
+
+// The settings a user can change, with the program's initial values.
+struct RipSettings {
+    int32_t rate = kInitialFrequency;
+    int32_t minRun = kInitialMinRunBytes;
+};
 
 using CommandAction = std::function<int()>;
 

@@ -34,15 +34,12 @@ void PrintJson(const ListOptions& options, const SampleSet& set, int32_t rate) {
 
 int RunList(const ListOptions& options) {
     // stdout carries the listing alone; boxes still go to stderr.
-    CliPlatform platform(nullptr);
-    BeginSession(platform, options.settings);
+    CliLog log(nullptr);
     SampleSet set;
-    int status = OpenInput(platform, options.rom, options.samples, set);
+    int status = OpenSampleInput(log, options.rom, options.samples, options.settings, set);
     int32_t rate = RateFor(set, options.samples, options.settings.rate);
-    // The rows read the sample table, so they are printed before it goes.
     if (status == kExitOk && options.json) PrintJson(options, set, rate);
     else if (status == kExitOk) PrintSetTable(set, rate);
-    EndSession(platform);
     return status == kExitOk && set.memoryDropped ? kExitFailed : status;
 }
 

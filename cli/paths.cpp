@@ -1,35 +1,11 @@
 #include "cli/paths.h"
 
-#include <cstdio>
 #include <filesystem>
 
 #include "cli/native_path.h"
-#include "core/file_system.h"
+#include "engine/files/file_system.h"
 
 namespace fs = std::filesystem;
-
-std::string ShownText(const std::string& text) {
-    std::string shown;
-    for (char c : text) {
-        unsigned char byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7F) {
-            shown += c;
-        } else if (c == '\n') {
-            shown += "\\n";
-        } else if (c == '\r') {
-            shown += "\\r";
-        } else if (c == '\t') {
-            shown += "\\t";
-        } else {
-            char escape[5];
-            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-            shown += escape;
-        }
-    }
-    return shown;
-}
-
-std::string Quoted(const std::string& path) { return "'" + ShownText(path) + "'"; }
 
 std::string RipFolderFor(const std::string& romPath) {
     fs::path path = PathFromNative(romPath);

@@ -4,11 +4,7 @@
 
 #include <string>
 
-// The text with control characters written as escapes (\n, \t, \x1B ...),
-// so that a file name cannot move the cursor or fake a line of output.
-std::string ShownText(const std::string& text);
-// ShownText in single quotes, for a path inside a message.
-std::string Quoted(const std::string& path);
+#include "engine/log/shown_text.h"
 
 // The folder that rip writes a ROM's numbered files into when no --out is
 // given: the ROM's path without its last extension ("Game v1.0.sfc" gives

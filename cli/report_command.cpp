@@ -15,8 +15,8 @@
 #include "report/report_page.h"
 #include "cli/sample_rows.h"
 #include "cli/standard_output.h"
-#include "core/file_system.h"
-#include "output/whole_file.h"
+#include "engine/files/file_system.h"
+#include "engine/files/whole_file.h"
 
 namespace fs = std::filesystem;
 
@@ -33,15 +33,16 @@ struct ReportOptions {
 // The page decodes the blocks itself, so no PCM is held here.
 void CollectSamples(const SampleSet& set, int32_t rate, Report& report) {
     report.runsFound = static_cast<uint32_t>(set.samples.size());
-    report.isSpc = set.isSpc;
+    report.isSpc = set.kind == InputKind::Spc;
     report.decoder = DecoderName(set.decoder);
     AddSetFields(set, report.setFields);
     report.setFields.erase("decoder");
     std::map<uint32_t, uint64_t> offsetOfIndex;
     for (const SetSample& sample : set.samples) {
-        if (sample.notStored && std::string(sample.notStored) == "limit") ++report.notStoredLimit;
-        if (sample.notStored && std::string(sample.notStored) == "memory") ++report.notStoredMemory;
-        if (!set.isSpc && !sample.stored) continue;
+        const char* notStored = sample.rom.notStored;
+        if (notStored && std::string(notStored) == "limit") ++report.notStoredLimit;
+        if (notStored && std::string(notStored) == "memory") ++report.notStoredMemory;
+        if (set.kind != InputKind::Spc && !set.HasPcm(sample)) continue;
         if (set.Saved(sample)) report.allInOneBytes += set.PcmBytes(sample);
         OrderedJson facts = SampleJson(set, sample, rate);
         for (const char* shown : {"number", "start", "end", "blocks", "stored", "bytes", "seconds", "loop"})
@@ -50,13 +51,13 @@ void CollectSamples(const SampleSet& set, int32_t rate, Report& report) {
         Tuning tuning;
         if (set.LoopTuning(sample, rate, tuning)) facts["tuning"]["midi"] = tuning.midi;
         ReportSample row{sample.dataStart + set.fileBias, sample.DataEnd() + set.fileBias, sample.loop,
-                         sample.specBytes, report.brr.size(), set.BaseName(sample), set.Saved(sample), facts};
+                         sample.rom.specBytes, report.brr.size(), set.BaseName(sample), set.Saved(sample), facts};
         if (row.saved) {
             std::vector<uint8_t> blocks = set.Blocks(sample);
             report.brr.insert(report.brr.end(), blocks.begin(), blocks.end());
-            if (sample.fromDirectory) offsetOfIndex[sample.spc.index] = row.brrOffset;
+            if (sample.fromDirectory) offsetOfIndex[sample.entry.index] = row.brrOffset;
         } else {
-            row.brrOffset = offsetOfIndex[static_cast<uint32_t>(sample.spc.sameAs)];
+            row.brrOffset = offsetOfIndex[static_cast<uint32_t>(sample.entry.sameAs)];
         }
         report.samples.push_back(row);
     }
@@ -89,17 +90,16 @@ int RunReport(const ReportOptions& options) {
                      Quoted(pagePath).c_str());
         return kExitUsage;
     }
-    CliPlatform platform(nullptr);
-    BeginSession(platform, options.settings);
-    // The image stays loaded for its blocks; the scan's PCM is let go as
-    // it is made, so the report holds the image and the page only.
+    CliLog log(nullptr);
+    // The set holds the image for its blocks and no PCM, so the report
+    // holds the image and the page only.
     SampleSet set;
-    int status = OpenInput(platform, options.rom, options.samples, set);
+    int status = OpenSampleInput(log, options.rom, options.samples, options.settings, set);
     Report report;
     report.romPath = NativeToUtf8(options.rom);
     report.rate = RateFor(set, options.samples, options.settings.rate);
     report.minRunBytes = options.settings.minRun;
-    // A scan that finds nothing unloads the ROM: ask the file for its size.
+    // The file's own size, whatever it is read as.
     FileInfo info;
     if (status == kExitOk && StatFile(options.rom, info) == 0) report.romSize = info.size;
     std::string page;
@@ -110,13 +110,12 @@ int RunReport(const ReportOptions& options) {
     // The blocks are copied out: the image goes before the page is built.
     bool memoryDropped = set.memoryDropped;
     set = SampleSet();
-    FreeAll();
     if (status == kExitOk) {
         page = BuildReportPage(report);
         sampleCount = report.samples.size();
         report = Report();
     }
-    EndSession(platform);
+    log.Finish();
     if (status != kExitOk) return status;
 
     if (int error = WritePage(pagePath, page)) {

@@ -1,8 +1,8 @@
-// rip: open each input as a sample set, then save its samples as numbered
-// WAVE or BRR files (the "save each" command), all into one file, or as
-// one SoundFont; a .brr input's one sample is saved as NAME.wav beside it.
+// rip: open each input as a sample set, then write its samples in the
+// chosen format: a file per sample (numbered in a folder, or NAME.wav for
+// a .brr input's one sample), or all of them in one file, named after the
+// input or by --one-file.
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -21,12 +21,10 @@
 #include "cli/paths.h"
 #include "cli/sample_options.h"
 #include "cli/standard_output.h"
-#include "core/file_system.h"
-#include "core/log_sink.h"
-#include "output/sample_soundfont.h"
-#include "output/sample_writer.h"
-#include "output/wav_header.h"
-#include "output/wav_loop.h"
+#include "engine/files/file_system.h"
+#include "engine/files/path_names.h"
+#include "engine/formats/sample_writer.h"
+#include "engine/log/log_sink.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -46,10 +44,15 @@ struct RipOptions {
     SampleOptions samples;
 };
 
-// ".sf2" in any case.
-bool IsSoundFontName(std::string extension) {
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension == ".sf2";
+// The format whose extension, in any case, ends the name; nullptr for none.
+const FileFormat* FormatNamedBy(std::string name) {
+    for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    for (const FileFormat& format : FileFormats()) {
+        std::string extension = format.extension;
+        if (name.size() >= extension.size() && name.compare(name.size() - extension.size(), extension.size(), extension) == 0)
+            return &format;
+    }
+    return nullptr;
 }
 
 // Where one input's rip goes: a folder of numbered files, or one file
@@ -61,17 +64,15 @@ struct Destination {
 
 // NAME.ext for the input NAME.x, beside it or in --out.
 std::string NamedFileFor(const RipOptions& options, const std::string& input) {
-    SampleFormat format = options.samples.format;
-    fs::path name = PathFromNative(input).stem();
-    name += FormatExtension(format);
+    std::string name = FileStem(input) + options.samples.Format().extension;
     fs::path folder = options.out.empty() ? PathFromNative(input).parent_path() : PathFromNative(options.out);
-    return NativeFromPath(folder / name);
+    return NativeFromPath(folder / PathFromNative(name));
 }
 
 std::vector<Destination> DestinationsFor(const RipOptions& options) {
     std::vector<Destination> destinations;
     for (const std::string& input : options.roms) {
-        if (options.samples.format == SampleFormat::Sf2 || IsBrrFileName(input))
+        if (!options.samples.Format().PerSample() || IsBrrFileName(input))
             destinations.push_back({NamedFileFor(options, input), false});
         else if (options.out.empty()) destinations.push_back({RipFolderFor(input), true});
         else if (options.roms.size() == 1) destinations.push_back({options.out, true});
@@ -134,10 +135,6 @@ std::vector<std::string> SampleFilesIn(const std::string& folder) {
     return names;
 }
 
-std::string InFolder(const std::string& folder, const std::string& name) {
-    return NativeFromPath(PathFromNative(folder) / PathFromNative(name));
-}
-
 // An output that is one of the inputs would destroy it.
 bool OverwritesInput(const RipOptions& options, const std::vector<std::string>& outputs) {
     for (const std::string& output : outputs) {
@@ -174,27 +171,6 @@ bool TakenByOther(const std::vector<std::string>& targets) {
 uint64_t WavLimit() {
     const char* limit = std::getenv("VOXTRAWL_TEST_WAV_LIMIT");
     return limit ? std::strtoull(limit, nullptr, 10) : kMaxWavDataBytes;
-}
-
-// A sample whose PCM a WAVE header cannot describe is refused before
-// anything is written.
-bool TooLarge(uint64_t pcmBytes, const std::string& what) {
-    if (pcmBytes <= WavLimit()) return false;
-    std::fprintf(stderr,
-                 "voxtrawl-cli: %s holds %llu bytes of PCM, more than one WAVE file can describe (%llu bytes); "
-                 "nothing was written.\n",
-                 what.c_str(), static_cast<unsigned long long>(pcmBytes),
-                 static_cast<unsigned long long>(WavLimit()));
-    return true;
-}
-
-bool AnyTooLarge(const SampleSet& set, const RipPlan& plan, const FileFormat& format) {
-    if (format.format != SampleFormat::Wav) return false;
-    for (const PlannedFile& file : plan.files)
-        if (TooLarge(set.PcmBytes(*file.sample) + (HasSmplChunk(*file.sample) ? kSmplChunkBytes : 0),
-                     "sample " + file.name))
-            return true;
-    return false;
 }
 
 // Creates the folder and any missing parents; false after saying why not.
@@ -242,9 +218,9 @@ void NoteStaleFiles(const std::string& folder, const RipPlan& plan, bool clean) 
                  Quoted(folder).c_str(), range.c_str(), clean ? "" : " (--clean removes them first)");
 }
 
-// Readies standard output for a WAVE file: the log so far out first, and
-// no CR inserted before LF bytes of the PCM on Windows.
-void PrepareOutForWav() {
+// Readies standard output for a file: the log so far out first, and no
+// CR inserted before LF bytes of the data on Windows.
+void PrepareOutForFile() {
     FlushOut();
 #ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY);
@@ -258,31 +234,61 @@ int SayNothingWritten(const SampleSet& set, const std::string& shown) {
     return kExitOk;
 }
 
-// All samples into one WAVE file, or to standard output; the exit code.
-int SaveOneFile(const RipOptions& options, const SampleSet& set, const RipPlan& plan, int32_t rate) {
-    const std::string& path = options.oneFile;
+// The guards of every file a rip is about to write or remove, applied
+// before any is: none may be an input, and none of those the program names
+// may be a pipe, device or folder. Returns kExitOk or the exit code.
+int GuardTargets(const RipOptions& options, const std::vector<std::string>& touched,
+                 const std::vector<std::string>& named) {
+    if (OverwritesInput(options, touched)) return kExitUsage;
+    if (TakenByOther(named)) return kExitFailed;
+    return kExitOk;
+}
+
+// A format's refusal of these samples, said on stderr; true when refused.
+bool Refused(const FileFormat& format, const SampleSet& set, const RipPlan& plan, bool joined,
+             const std::string& shown, const WriteSettings& settings) {
+    if (!format.refusal) return false;
+    std::vector<std::string> names;
+    for (const PlannedFile& file : plan.files) names.push_back(file.name);
+    std::string refusal = format.refusal(set, PlannedSamples(plan), names, joined, shown, settings);
+    if (refusal.empty()) return false;
+    std::fprintf(stderr, "voxtrawl-cli: %s\n", refusal.c_str());
+    return true;
+}
+
+// All planned samples in one file of the format, at a name the user gave
+// (which may be a device or standard output) or named after the input;
+// the exit code.
+int SaveOneFile(const RipOptions& options, const SampleSet& set, const RipPlan& plan, const std::string& path,
+                const WriteSettings& settings, bool userNamed) {
+    const FileFormat& format = options.samples.Format();
     bool toOut = path == kStandardOutputPath;
     std::string shown = toOut ? "standard output" : Quoted(path);
     if (plan.files.empty()) return SayNothingWritten(set, shown);
-    if (TooLarge(PlannedPcmBytes(set, plan), "the samples together")) return kExitFailed;
+    if (!userNamed) {
+        if (int guarded = GuardTargets(options, {path}, {path})) return guarded;
+    }
+    if (Refused(format, set, plan, true, shown, settings)) return kExitFailed;
+    if (!userNamed && !options.out.empty() && !CreateFolder(options.out)) return kExitFailed;
     OutputFile file;
     int error = 0;
     if (toOut) {
-        PrepareOutForWav();
+        PrepareOutForFile();
         file.stream = stdout;
-        error = WriteOneWav(set, plan, rate, file);
+        error = format.writeSet(set, PlannedSamples(plan), settings, file);
         if (!error) error = FinishOut();
-    } else if (!(error = OpenOutput(path, file))) {
-        error = WriteOneWav(set, plan, rate, file);
+    } else if (!(error = OpenOutput(path, file, userNamed))) {
+        error = format.writeSet(set, PlannedSamples(plan), settings, file);
         if (error) AbandonOutput(file);
         else error = FinishOutput(file);
         if (error) LogPrint("\r\nCan't write file %s.", path.c_str());
+        else if (format.savedNote) LogPrint("%s", format.savedNote(path, plan.files.size(), settings).c_str());
         else LogPrint("\r\nSaved %s.", path.c_str());
     }
     if (!error) return kExitOk;
     FlushOut();
     std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s\n", toOut ? "to standard output" : shown.c_str(),
-                 std::strerror(error));
+                 error == kNotAFile ? "not a regular file" : std::strerror(error));
     return kExitFailed;
 }
 
@@ -290,63 +296,24 @@ int SaveOneFile(const RipOptions& options, const SampleSet& set, const RipPlan& 
 // A folder of numbered files is cleaned and checked for an earlier rip's
 // files; a folder that a named file goes to is the user's own.
 int SaveFolder(const RipOptions& options, const SampleSet& set, const RipPlan& plan, const std::string& folder,
-               int32_t rate, bool numbered) {
-    FileFormat format = FileFormatOf(options.samples);
+               const WriteSettings& settings, bool numbered) {
+    const FileFormat& format = options.samples.Format();
     std::vector<std::string> targets;
     for (const PlannedFile& file : plan.files) targets.push_back(InFolder(folder, file.name));
     std::vector<std::string> earlier =
         options.clean && numbered ? SampleFilesIn(folder) : std::vector<std::string>();
     std::vector<std::string> touched = targets;
     for (const std::string& name : earlier) touched.push_back(InFolder(folder, name));
-    if (OverwritesInput(options, touched)) return kExitUsage;
-    if (TakenByOther(targets) || AnyTooLarge(set, plan, format)) return kExitFailed;
+    if (int guarded = GuardTargets(options, touched, targets)) return guarded;
+    if (Refused(format, set, plan, false, Quoted(folder), settings)) return kExitFailed;
     if (!CreateFolder(folder)) return kExitFailed;
     if (!CleanFolder(folder, earlier)) return kExitFailed;
-    WriteOutcome outcome = WriteFolder(set, plan, format, folder, rate);
+    WriteOutcome outcome = WriteFolder(set, plan, format, settings, folder);
     if (numbered) NoteStaleFiles(folder, plan, options.clean);
     if (outcome.Ok()) return kExitOk;
     FlushOut();
     std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s\n", Quoted(outcome.failedPath).c_str(),
                  outcome.error == kNotAFile ? "not a regular file" : std::strerror(outcome.error));
-    return kExitFailed;
-}
-
-// All samples as one SoundFont, at a name the user gave (which may be a
-// device or standard output) or named after the input; the exit code.
-int SaveSoundFont(const RipOptions& options, const SampleSet& set, const RipPlan& plan, const std::string& path,
-                  int32_t rate, bool userNamed) {
-    bool toOut = path == kStandardOutputPath;
-    std::string shown = toOut ? "standard output" : Quoted(path);
-    if (plan.files.empty()) return SayNothingWritten(set, shown);
-    if (!userNamed && OverwritesInput(options, {path})) return kExitUsage;
-    if (!userNamed && TakenByOther({path})) return kExitFailed;
-    std::string bankName = NativeToUtf8(NativeFromPath(PathFromNative(set.path).filename()));
-    SoundFontError refused = CheckSoundFont(SoundFontSamplesOf(set, PlannedSamples(plan), rate), bankName);
-    if (refused != SoundFontError::None) {
-        std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s; nothing was written.\n", shown.c_str(),
-                     DescribeSoundFontError(refused));
-        return kExitFailed;
-    }
-    if (!userNamed && !options.out.empty() && !CreateFolder(options.out)) return kExitFailed;
-    OutputFile file;
-    int error = 0;
-    if (toOut) {
-        PrepareOutForWav();
-        file.stream = stdout;
-        error = WriteSoundFontFile(set, plan, rate, bankName, file);
-        if (!error) error = FinishOut();
-    } else if (!(error = OpenOutput(path, file, userNamed))) {
-        error = WriteSoundFontFile(set, plan, rate, bankName, file);
-        if (error) AbandonOutput(file);
-        else error = FinishOutput(file);
-        if (error) LogPrint("\r\nCan't write file %s.", path.c_str());
-        else LogPrint("\r\nSaved %s with %d samples at frequency %d.", path.c_str(),
-                      static_cast<int>(plan.files.size()), static_cast<int>(rate));
-    }
-    if (!error) return kExitOk;
-    FlushOut();
-    std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s\n", toOut ? "to standard output" : shown.c_str(),
-                 error == kNotAFile ? "not a regular file" : std::strerror(error));
     return kExitFailed;
 }
 
@@ -357,21 +324,23 @@ std::string FolderOf(const std::string& path) {
 }
 
 // One input: open it as a sample set, name what it writes, write it whole.
-int RipOne(CliPlatform& platform, const RipOptions& options, const std::string& rom, const Destination& destination) {
+int RipOne(CliLog& log, const RipOptions& options, const std::string& input, const Destination& destination) {
     SampleSet set;
-    int status = OpenInput(platform, rom, options.samples, set);
+    int status = OpenSampleInput(log, input, options.samples, options.settings, set);
     if (status != kExitOk) return status;
-    int32_t rate = RateFor(set, options.samples, options.settings.rate);
-    RipPlan plan = PlanFiles(set, FileFormatOf(options.samples));
-    bool soundFont = options.samples.format == SampleFormat::Sf2;
+    WriteSettings settings;
+    settings.rate = RateFor(set, options.samples, options.settings.rate);
+    settings.brrLoopHeader = options.samples.brrLoopHeader;
+    settings.bankName = NativeToUtf8(NativeFromPath(PathFromNative(set.path).filename()));
+    settings.maxWavPcm = WavLimit();
+    RipPlan plan = PlanFiles(set, options.samples.Format(), options.samples.skipSilent);
     int saved = kExitOk;
-    if (!options.oneFile.empty())
-        saved = soundFont ? SaveSoundFont(options, set, plan, options.oneFile, rate, true)
-                          : SaveOneFile(options, set, plan, rate);
-    else if (soundFont) saved = SaveSoundFont(options, set, plan, destination.path, rate, false);
-    else if (!destination.folder) saved = SaveFolder(options, set, plan, FolderOf(destination.path), rate, false);
+    if (!options.oneFile.empty()) saved = SaveOneFile(options, set, plan, options.oneFile, settings, true);
+    else if (!options.samples.Format().PerSample())
+        saved = SaveOneFile(options, set, plan, destination.path, settings, false);
+    else if (!destination.folder) saved = SaveFolder(options, set, plan, FolderOf(destination.path), settings, false);
     // Nothing found: nothing to write, and no folder made for it.
-    else if (!set.samples.empty()) saved = SaveFolder(options, set, plan, destination.path, rate, true);
+    else if (!set.samples.empty()) saved = SaveFolder(options, set, plan, destination.path, settings, true);
     return saved != kExitOk ? saved : set.memoryDropped ? kExitFailed : kExitOk;
 }
 
@@ -381,18 +350,15 @@ int RunRip(const RipOptions& options) {
     if (!options.oneFile.empty() && options.oneFile != kStandardOutputPath &&
         OverwritesInput(options, {options.oneFile}))
         return kExitUsage;
-    // The WAVE file alone goes to stdout when it is the target.
-    CliPlatform platform(options.oneFile == kStandardOutputPath ? stderr : stdout);
-    BeginSession(platform, options.settings);
+    // The file alone goes to stdout when it is the target.
+    CliLog log(options.oneFile == kStandardOutputPath ? stderr : stdout);
     int status = kExitOk;
     for (size_t i = 0; i < options.roms.size(); ++i) {
-        int ripped = RipOne(platform, options, options.roms[i], destinations[i]);
+        int ripped = RipOne(log, options, options.roms[i], destinations[i]);
         // One input that fails does not stop the others; a usage error
         // (a ROM-only option on an SPC, an output over an input) outranks a failure.
         if (ripped != kExitOk && status != kExitUsage) status = ripped;
-        FreeAll();
     }
-    EndSession(platform);
     return status;
 }
 
@@ -422,14 +388,16 @@ void AddRipCommand(CLI::App& cli, CommandAction& action) {
     AddRipFormatOptions(*rip, options->samples);
     rip->callback([options, rip, &action]() {
         NoteGivenOptions(*rip, options->samples);
-        if (options->samples.format == SampleFormat::Brr && !options->oneFile.empty())
-            throw CLI::ValidationError("--format brr", "writes one file per sample; it cannot go with --one-file");
-        // A WAVE file named .sf2 would fool every player that opens it.
-        const std::string& named = options->oneFile;
-        if (options->samples.format != SampleFormat::Sf2 && named.size() >= 4 &&
-            IsSoundFontName(named.substr(named.size() - 4)))
-            throw CLI::ValidationError("--one-file", "writes a WAVE file; add --format sf2 for a SoundFont");
-        if (options->samples.brrLoopHeader && options->samples.format != SampleFormat::Brr)
+        const FileFormat& format = options->samples.Format();
+        if (!format.writeSet && !options->oneFile.empty())
+            throw CLI::ValidationError(std::string("--format ") + format.name,
+                                       "writes one file per sample; it cannot go with --one-file");
+        // A file named for another format would fool every program that opens it.
+        const FileFormat* named = FormatNamedBy(options->oneFile);
+        if (named && named != &format && !named->PerSample())
+            throw CLI::ValidationError("--one-file", std::string("writes a ") + format.title + "; add --format " +
+                                                         named->name + " for a " + named->title);
+        if (options->samples.brrLoopHeader && std::string(format.name) != "brr")
             throw CLI::ValidationError("--brr-loop-header", "needs --format brr");
         if (!options->oneFile.empty() && options->roms.size() != 1)
             throw CLI::ValidationError("--one-file", "takes exactly one ROM");

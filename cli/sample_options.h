@@ -4,14 +4,13 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include <CLI/CLI.hpp>
 
-#include "cli/session.h"
-#include "core/sample_set.h"
-#include "core/snes_mapping.h"
-#include "output/sample_images.h"
+#include "cli/cli_log.h"
+#include "cli/commands.h"
+#include "engine/formats/file_formats.h"
+#include "engine/inputs/open_input.h"
 
 // The options about decoding and describing samples, shared by the
 // subcommands; the rip-only ones are ignored elsewhere.
@@ -22,9 +21,11 @@ struct SampleOptions {
     // Forced mapping; unset means detect.
     bool mappingGiven = false;
     RomMapping mapping = RomMapping::None;
-    SampleFormat format = SampleFormat::Wav;
+    int format = 0;  // its row in FileFormats()
     bool brrLoopHeader = false;
     bool skipSilent = false;
+
+    const FileFormat& Format() const { return FileFormats()[static_cast<size_t>(format)]; }
 };
 
 // --decoder and --mapping.
@@ -38,14 +39,9 @@ void NoteGivenOptions(const CLI::App& command, SampleOptions& options);
 // 32000 Hz unless --rate says otherwise.
 int32_t RateFor(const SampleSet& set, const SampleOptions& options, int32_t rate);
 
-// Opens one input for list, rip or report: an SPC snapshot is read with
-// its directory, a *.brr file as one sample, anything else is loaded and
-// scanned as a ROM (and stays
-// loaded until EndSession). Returns kExitOk, or the exit code after saying
-// why on stderr.
-// A ROM's decoded samples are let go as the scan stores them (after noting
-// their size and silence): only the image stays in memory.
-int OpenInput(CliPlatform& platform, const std::string& path, const SampleOptions& options, SampleSet& set);
-
-// The file format the rip options ask for.
-FileFormat FileFormatOf(const SampleOptions& options);
+// Opens one input for list, rip or report (OpenInput) and prints what the
+// reading says: its log texts, the box of a ROM that could not be loaded,
+// why it failed or was refused, and how many runs were not stored.
+// Returns kExitOk, or the exit code.
+int OpenSampleInput(CliLog& log, const std::string& path, const SampleOptions& options, const RipSettings& settings,
+                    SampleSet& set);

@@ -35,7 +35,10 @@ double Seconds(const SampleSet& set, const SetSample& sample, int32_t rate) {
     return static_cast<double>(set.PcmBytes(sample)) / 2.0 / rate;
 }
 
-std::string SilentText(const SetSample& sample) { return sample.silent < 0 ? "-" : sample.silent ? "yes" : "no"; }
+std::string SilentText(const SetSample& sample) {
+    int silent = sample.measures.silent;
+    return silent < 0 ? "-" : silent ? "yes" : "no";
+}
 
 // The loop as the table shows it, for SPC entries and ROM runs alike:
 // its address and first sample ("*" when the loop word was an offset).
@@ -48,19 +51,20 @@ std::string LoopFromText(const SpcSample& spc) {
 
 // Why a ROM run's loop stays unknown, or null.
 OrderedJson RomLoopUnknownJson(const SetSample& sample) {
-    if (sample.loopUnknownReason) return sample.loopUnknownReason;
-    if (sample.named && sample.spc.loop == LoopKind::Unknown) return "its directory entry's loop word names no block of it";
+    if (sample.rom.loopUnknownReason) return sample.rom.loopUnknownReason;
+    if (sample.rom.named && sample.rom.aram.loop == LoopKind::Unknown) return "its directory entry's loop word names no block of it";
     return nullptr;
 }
 
 // Where a transfer stream puts a ROM run and, when a directory entry in
 // it names the run, the loop that entry gives; null where unknown.
 void AddRomAramFields(const SetSample& sample, OrderedJson& row) {
-    const SpcSample& spc = sample.spc;
-    bool fromEntry = sample.named && spc.loop != LoopKind::Unknown;
-    row["aramStart"] = sample.hasAram ? OrderedJson(spc.start) : OrderedJson(nullptr);
+    const RomRun& rom = sample.rom;
+    const SpcSample& spc = rom.aram;
+    bool fromEntry = rom.named && spc.loop != LoopKind::Unknown;
+    row["aramStart"] = rom.hasAram ? OrderedJson(spc.start) : OrderedJson(nullptr);
     row["aramLoop"] = spc.LoopKnown() ? OrderedJson(spc.loopAddress) : OrderedJson(nullptr);
-    row["aramEnd"] = sample.named && sample.hasAram ? OrderedJson(spc.end) : OrderedJson(nullptr);
+    row["aramEnd"] = rom.named && rom.hasAram ? OrderedJson(spc.end) : OrderedJson(nullptr);
     row["loopStartSample"] = spc.LoopKnown() ? OrderedJson(spc.LoopStartSample()) : OrderedJson(nullptr);
     row["loopIsOffset"] = fromEntry ? OrderedJson(spc.loop == LoopKind::Offset) : OrderedJson(nullptr);
     row["loopSource"] = fromEntry ? OrderedJson("directory") : OrderedJson(nullptr);
@@ -69,10 +73,11 @@ void AddRomAramFields(const SetSample& sample, OrderedJson& row) {
 
 // The audio RAM columns of a ROM run, and why its loop is unknown.
 void PrintRomAram(const SetSample& sample) {
-    const SpcSample& spc = sample.spc;
-    bool unknown = sample.named && spc.loop == LoopKind::Unknown;
-    std::printf("  %-6s  %-6s  %-6s  %9s", sample.hasAram ? Hex(spc.start, 4).c_str() : "-", LoopText(spc, unknown).c_str(),
-                sample.named && sample.hasAram ? Hex(spc.end, 4).c_str() : "-", LoopFromText(spc).c_str());
+    const RomRun& rom = sample.rom;
+    const SpcSample& spc = rom.aram;
+    bool unknown = rom.named && spc.loop == LoopKind::Unknown;
+    std::printf("  %-6s  %-6s  %-6s  %9s", rom.hasAram ? Hex(spc.start, 4).c_str() : "-", LoopText(spc, unknown).c_str(),
+                rom.named && rom.hasAram ? Hex(spc.end, 4).c_str() : "-", LoopFromText(spc).c_str());
     OrderedJson why = RomLoopUnknownJson(sample);
     if (!why.is_null()) std::printf("  loop unknown: %s", why.get<std::string>().c_str());
 }
@@ -80,7 +85,7 @@ void PrintRomAram(const SetSample& sample) {
 bool AnyRomAram(const SampleSet& set) {
     if (!set.IsRom()) return false;
     for (const SetSample& sample : set.samples)
-        if (sample.hasAram || sample.named || sample.loopUnknownReason) return true;
+        if (sample.rom.hasAram || sample.rom.named || sample.rom.loopUnknownReason) return true;
     return false;
 }
 
@@ -94,8 +99,9 @@ OrderedJson TuningJson(const SampleSet& set, const SetSample& sample, int32_t ra
 
 // The passes of a loop the chip repeats; "64!" when none repeated.
 std::string PassesText(const SetSample& sample) {
-    if (!sample.chipLoop) return "-";
-    return std::to_string(sample.loopPlan.passes) + (sample.loopPlan.stable ? "" : "!");
+    const SampleMeasures& measures = sample.measures;
+    if (!measures.chipLoop) return "-";
+    return std::to_string(measures.loopPlan.passes) + (measures.loopPlan.stable ? "" : "!");
 }
 
 std::string NoteText(const SampleSet& set, const SetSample& sample, int32_t rate) {
@@ -114,7 +120,7 @@ void AddSetFields(const SampleSet& set, OrderedJson& listing) {
     listing["decoder"] = DecoderName(set.decoder);
     listing["mapping"] = MappingJson(set);
     listing["copierHeader"] = set.IsRom() ? set.layout.copierHeader : 0;
-    if (set.isSpc) {
+    if (set.kind == InputKind::Spc) {
         bool found = set.directory.source != DirectorySource::Scan;
         listing["directory"] = found ? OrderedJson(set.directory.address) : OrderedJson(nullptr);
         listing["directorySource"] = SourceName(set.directory.source);
@@ -122,7 +128,8 @@ void AddSetFields(const SampleSet& set, OrderedJson& listing) {
 }
 
 OrderedJson SampleJson(const SampleSet& set, const SetSample& sample, int32_t rate) {
-    bool hasPcm = !set.IsRom() || sample.stored;
+    bool hasPcm = set.HasPcm(sample);
+    const SampleMeasures& measures = sample.measures;
     OrderedJson row = {{"number", sample.number},
                        {"start", sample.dataStart + set.fileBias},
                        {"end", sample.DataEnd() + set.fileBias},
@@ -131,32 +138,32 @@ OrderedJson SampleJson(const SampleSet& set, const SetSample& sample, int32_t ra
                        {"bytes", hasPcm ? OrderedJson(set.PcmBytes(sample)) : OrderedJson(nullptr)},
                        {"seconds", hasPcm ? OrderedJson(Seconds(set, sample, rate)) : OrderedJson(nullptr)},
                        {"loop", sample.loop},
-                       {"silent", sample.silent < 0 ? OrderedJson(nullptr) : OrderedJson(sample.silent == 1)},
+                       {"silent", measures.silent < 0 ? OrderedJson(nullptr) : OrderedJson(measures.silent == 1)},
                        {"snesStart", SnesAddressJson(set, sample.dataStart)},
                        {"snesEnd", SnesAddressJson(set, sample.DataEnd())},
-                       {"peak", sample.silent < 0 ? OrderedJson(nullptr) : OrderedJson(sample.peak)},
-                       {"padding", sample.padding},
-                       {"loopPasses", sample.chipLoop ? OrderedJson(sample.loopPlan.passes) : OrderedJson(nullptr)},
-                       {"loopStable", sample.chipLoop ? OrderedJson(sample.loopPlan.stable) : OrderedJson(nullptr)},
+                       {"peak", measures.silent < 0 ? OrderedJson(nullptr) : OrderedJson(measures.peak)},
+                       {"padding", measures.padding},
+                       {"loopPasses", measures.chipLoop ? OrderedJson(measures.loopPlan.passes) : OrderedJson(nullptr)},
+                       {"loopStable", measures.chipLoop ? OrderedJson(measures.loopPlan.stable) : OrderedJson(nullptr)},
                        {"tuning", TuningJson(set, sample, rate)}};
     if (set.IsRom()) {
         // The file rip saves the run as, or why it was not kept.
-        row["file"] = sample.stored ? OrderedJson(set.BaseName(sample) + ".wav") : OrderedJson(nullptr);
-        row["notStored"] = sample.notStored ? OrderedJson(sample.notStored) : OrderedJson(nullptr);
+        row["file"] = sample.rom.stored ? OrderedJson(set.BaseName(sample) + ".wav") : OrderedJson(nullptr);
+        row["notStored"] = sample.rom.notStored ? OrderedJson(sample.rom.notStored) : OrderedJson(nullptr);
         AddRomAramFields(sample, row);
     } else {
         // An entry that repeats an earlier one sounds from the earlier one's file.
         std::string base = set.BaseName(sample);
-        if (sample.fromDirectory && sample.spc.sameAs >= 0) {
+        if (sample.fromDirectory && sample.entry.sameAs >= 0) {
             char name[12];
-            std::snprintf(name, sizeof name, "%02X", static_cast<unsigned>(sample.spc.sameAs));
+            std::snprintf(name, sizeof name, "%02X", static_cast<unsigned>(sample.entry.sameAs));
             base = name;
         }
         row["file"] = base + ".wav";
         row["notStored"] = nullptr;
     }
     if (sample.fromDirectory) {
-        const SpcSample& spc = sample.spc;
+        const SpcSample& spc = sample.entry;
         row["index"] = spc.index;
         row["aramStart"] = spc.start;
         row["aramLoop"] = spc.LoopKnown() ? OrderedJson(spc.loopAddress) : OrderedJson(nullptr);
@@ -170,12 +177,12 @@ OrderedJson SampleJson(const SampleSet& set, const SetSample& sample, int32_t ra
 
 std::string SetHeadline(const SampleSet& set) {
     std::string decoder = DecoderName(set.decoder);
-    if (set.isBrr) {
+    if (set.kind == InputKind::Brr) {
         const SetSample& sample = set.samples.front();
         return std::string("BRR file, ") + (sample.dataStart > 0 ? "loop offset first" : "raw blocks") +
                (sample.loopKnown ? ", loops" : sample.loop ? ", loop point unknown" : ", no loop") + ", decoder chip";
     }
-    if (!set.isSpc) {
+    if (set.IsRom()) {
         std::string mapping = set.layout.mapping == RomMapping::None ? "no SNES mapping detected"
                                                                      : std::string("mapping ") + MappingName(set.layout.mapping);
         std::string copier = set.layout.copierHeader ? ", 512-byte copier header" : "";
@@ -192,7 +199,7 @@ std::string SetHeadline(const SampleSet& set) {
 
 void PrintSetTable(const SampleSet& set, int32_t rate) {
     std::printf("# %s\n", SetHeadline(set).c_str());
-    bool directory = set.isSpc && set.directory.source != DirectorySource::Scan;
+    bool directory = set.kind == InputKind::Spc && set.directory.source != DirectorySource::Scan;
     bool aram = AnyRomAram(set);
     std::printf("%5s  %-8s  %-8s  %6s  %9s  %8s  %4s  %6s  %5s  %4s  %6s  %-7s", "#", "start", "end", "blocks",
                 "PCM bytes", "seconds", "loop", "silent", "peak", "pad%", "passes", "note");
@@ -200,17 +207,17 @@ void PrintSetTable(const SampleSet& set, int32_t rate) {
     else if (aram) std::printf("  %-9s  %-9s  %-6s  %-6s  %-6s  %9s\n", "SNES start", "SNES end", "aram", "loop", "end", "loop from");
     else std::printf("  %-9s  %-9s\n", "SNES start", "SNES end");
     for (const SetSample& sample : set.samples) {
-        bool hasPcm = !set.IsRom() || sample.stored;
+        bool hasPcm = set.HasPcm(sample);
         std::string bytes = hasPcm ? std::to_string(set.PcmBytes(sample)) : "-";
-        std::string peak = sample.silent < 0 ? "-" : std::to_string(sample.peak);
+        std::string peak = sample.measures.silent < 0 ? "-" : std::to_string(sample.measures.peak);
         std::printf("%5u  %-8s  %-8s  %6u  %9s  %8.3f  %4s  %6s  %5s  %4.0f  %6s  %-7s",
                     static_cast<unsigned>(sample.number), Hex(sample.dataStart + set.fileBias, 6).c_str(),
                     Hex(sample.DataEnd() + set.fileBias, 6).c_str(), static_cast<unsigned>(sample.blocks),
                     bytes.c_str(), Seconds(set, sample, rate), sample.loop ? "yes" : "no", SilentText(sample).c_str(),
-                    peak.c_str(), sample.padding * 100.0, PassesText(sample).c_str(),
+                    peak.c_str(), sample.measures.padding * 100.0, PassesText(sample).c_str(),
                     NoteText(set, sample, rate).c_str());
         if (directory) {
-            const SpcSample& spc = sample.spc;
+            const SpcSample& spc = sample.entry;
             std::string loop = LoopText(spc, sample.loop);
             std::string from = LoopFromText(spc);
             std::string same = spc.sameAs < 0 ? "-" : Hex(static_cast<uint32_t>(spc.sameAs), 2);
@@ -226,7 +233,8 @@ void PrintSetTable(const SampleSet& set, int32_t rate) {
         }
     }
     bool unstable = false;
-    for (const SetSample& sample : set.samples) unstable = unstable || (sample.chipLoop && !sample.loopPlan.stable);
+    for (const SetSample& sample : set.samples)
+        unstable = unstable || (sample.measures.chipLoop && !sample.measures.loopPlan.stable);
     if (unstable)
         std::printf("# passes ending in !: the loop did not repeat within %u passes, so it is not stable; the last "
                     "pass is looped\n",

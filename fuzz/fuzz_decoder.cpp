@@ -10,14 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/brr_decoder.h"
-#include "core/memory.h"
-#include "core/platform.h"
+#include "app/app_state.h"
+#include "engine/brr/brr_decoder.h"
+#include "app/scan_loop.h"
+#include "app/memory.h"
+#include "app/platform.h"
 #include "tests/brr_model.h"
 #include "fuzz/fuzz_check.h"
 #include "tests/recording_platform.h"
-#include "ui/log.h"
+#include "app/log.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <cstdint>
 #include <string>
 
-#include "core/platform.h"
+#include "app/platform.h"
 #include "fuzz/fuzz_check.h"
 #include "tests/recording_platform.h"
-#include "ui/log.h"
+#include "app/log.h"
 
 namespace {
 

@@ -17,18 +17,19 @@
 #include <utility>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/brr_block.h"
-#include "core/little_endian.h"
-#include "core/platform.h"
-#include "core/scanner.h"
+#include "app/app_state.h"
+#include "engine/brr/brr_block.h"
+#include "engine/files/little_endian.h"
+#include "app/platform.h"
+#include "engine/scan/scanner.h"
+#include "app/scan_loop.h"
 #include "tests/brr_model.h"
 #include "fuzz/fuzz_check.h"
-#include "output/wav_header.h"
-#include "res/resource.h"
+#include "engine/formats/wav_header.h"
+#include "app/res/resource.h"
 #include "tests/literal_scan.h"
 #include "tests/recording_platform.h"
-#include "ui/log.h"
+#include "app/log.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// Builds the sample set of arbitrary bytes read as an SPC snapshot or as a
-// ROM image, the way voxtrawl-cli does, then decodes every sample with
+// Opens arbitrary bytes as an SPC snapshot or as a ROM image through the
+// one way in (OpenInputBytes), as every command does, then decodes every sample with
 // both decoders and makes every file a rip could write: each sample's WAVE
 // and BRR image and the one-file WAVE, streamed into memory. Checks the
 // directory against what makes an entry a sample, the PCM against the two
@@ -20,25 +20,19 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/brr_block.h"
-#include "core/brr_chip_decoder.h"
-#include "core/little_endian.h"
-#include "core/loop_render.h"
-#include "core/memory.h"
-#include "core/platform.h"
-#include "core/sample_set.h"
-#include "core/scanner.h"
-#include "core/spc_file.h"
+#include "engine/brr/brr_block.h"
+#include "engine/brr/brr_chip_decoder.h"
+#include "engine/brr/loop_render.h"
+#include "engine/files/little_endian.h"
+#include "engine/formats/sample_images.h"
+#include "engine/formats/sample_writer.h"
+#include "engine/formats/wav_header.h"
+#include "engine/formats/wav_loop.h"
+#include "engine/inputs/open_input.h"
+#include "engine/inputs/spc_file.h"
 #include "fuzz/fuzz_check.h"
-#include "output/sample_images.h"
-#include "output/sample_writer.h"
-#include "output/wav_header.h"
-#include "output/wav_loop.h"
 #include "tests/brr_model.h"
 #include "tests/chip_brr_model.h"
-#include "tests/recording_platform.h"
-#include "ui/log.h"
 
 namespace {
 
@@ -53,7 +47,11 @@ constexpr uint32_t kDirRegister = 0x5D;
 constexpr int32_t kSpcRate = 32000;
 constexpr int32_t kRomRate = 8000;
 
-RecordingPlatform* platform = nullptr;
+// What a rip is asked for besides the samples.
+struct RipChoice {
+    bool skipSilent = false;
+    bool brrLoopHeader = false;
+};
 
 uint32_t ChooseMinRun(uint8_t flags, uint8_t parameter) {
     switch ((flags >> 4) & 3) {
@@ -64,47 +62,28 @@ uint32_t ChooseMinRun(uint8_t flags, uint8_t parameter) {
     }
 }
 
-// --- Building the sets, as the command line does -----------------------
+// --- Opening the inputs ------------------------------------------------
 
-std::vector<ScannedRun>* runsInProgress = nullptr;
-
-// The run record the command line keeps: the PCM is let go once its
-// silence is noted, so that the set decodes each sample again when asked.
-void CollectRun(uint32_t start, uint32_t end, RunOutcome outcome) {
-    bool stored = outcome == RunOutcome::kStored;
-    uint32_t slot = stored ? app.sampleCount - 1 : 0;
-    bool loop = (app.romData[start] & kLoopFlag) != 0;
-    runsInProgress->push_back({start, end, loop, outcome, slot, stored ? app.sampleBytes[slot] : 0});
-    if (!stored) return;
-    ScannedRun& run = runsInProgress->back();
-    run.silent = IsSilent(app.sampleData[slot], run.bytes / 2) ? 1 : 0;
-    FreeBlock(app.sampleData[slot]);
-    app.sampleData[slot] = nullptr;
-    app.sampleBytes[slot] = 0;
+InputOptions OptionsOf(uint32_t minRun, DecoderKind decoder) {
+    InputOptions options;
+    options.minRun = minRun;
+    options.decoder = decoder;
+    return options;
 }
 
-void BuildRom(const uint8_t* image, size_t size, uint32_t minRun, DecoderKind decoder, SampleSet& set) {
-    std::vector<ScannedRun> runs;
-    app.romData = static_cast<uint8_t*>(AllocBlock(size));
-    FUZZ_CHECK(app.romData != nullptr);
-    std::memcpy(app.romData, image, size);
-    app.romSize = static_cast<uint32_t>(size);
-    app.minRunBytes = static_cast<int32_t>(minRun);
-    app.ripPending = 1;
-    runsInProgress = &runs;
-    SetRunObserver(CollectRun);
-    ScanRom();
-    SetRunObserver(nullptr);
-    BuildRomSet("fuzz.sfc", app.romData, app.romSize, runs, decoder, set);
-
-    FUZZ_CHECK(set.samples.size() == runs.size());
-    for (size_t k = 0; k < runs.size(); ++k) {
+// The runs of a ROM image as rows: in image order, apart, long enough,
+// the first kMaxSamples kept.
+void OpenRom(const uint8_t* image, size_t size, uint32_t minRun, DecoderKind decoder, OpenedInput& opened) {
+    opened = OpenInputBytes("fuzz.sfc", Bytes(image, image + size), OptionsOf(minRun, decoder));
+    const SampleSet& set = opened.set;
+    FUZZ_CHECK(opened.Ok() && set.kind == InputKind::Rom && set.decoder == decoder && set.dataSize == size);
+    for (size_t k = 0; k < set.samples.size(); ++k) {
         const SetSample& sample = set.samples[k];
-        FUZZ_CHECK(runs[k].end < size && (runs[k].end - runs[k].start) % kBlockBytes == 0);
-        FUZZ_CHECK(runs[k].end - runs[k].start >= minRun);
-        FUZZ_CHECK(k == 0 || runs[k].start >= runs[k - 1].end + kBlockBytes);
-        FUZZ_CHECK(sample.stored == (k < kMaxSamples) && runs[k].Stored() == sample.stored);
-        FUZZ_CHECK(sample.DataEnd() == runs[k].end && !sample.fromDirectory);
+        uint32_t end = sample.DataEnd();
+        FUZZ_CHECK(end < size && end - sample.dataStart >= minRun);
+        FUZZ_CHECK(k == 0 || sample.dataStart >= set.samples[k - 1].DataEnd() + kBlockBytes);
+        FUZZ_CHECK(sample.rom.stored == (k < kMaxSamples) && !sample.fromDirectory);
+        FUZZ_CHECK(sample.rom.stored ? sample.rom.slot == k : std::string(sample.rom.notStored) == "limit");
     }
 }
 
@@ -137,7 +116,7 @@ bool OnChain(const SpcSample& sample, uint32_t address) {
 // and the same words as an earlier entry noted.
 void CheckDirectory(const SampleSet& set, const Bytes& file) {
     const SampleDirectory& directory = set.directory;
-    const uint8_t* aram = set.aram.data();
+    const uint8_t* aram = set.data;
     if (directory.source == DirectorySource::Scan) {
         FUZZ_CHECK(directory.samples.empty());
         return;
@@ -196,7 +175,8 @@ void CheckChipLoop(const Bytes& blocks, const SetSample& sample, const std::vect
     FUZZ_CHECK(pass > 0 && pcm.size() >= plain.size() && (pcm.size() - attack) % pass == 0);
     FUZZ_CHECK(std::equal(plain.begin(), plain.end(), pcm.begin()));
     const size_t passes = (pcm.size() - attack) / pass;
-    FUZZ_CHECK(passes <= 64 && passes == sample.loopPlan.passes);
+    const LoopPlan& plan = sample.measures.loopPlan;
+    FUZZ_CHECK(passes <= 64 && passes == plan.passes);
     auto passAfter = [&](size_t at) {
         std::vector<int16_t> next{pcm[at - 2], pcm[at - 1]};
         chip_model::DecodeOnto(blocks, sample.loopBlock, sample.blocks, next);
@@ -206,9 +186,9 @@ void CheckChipLoop(const Bytes& blocks, const SetSample& sample, const std::vect
         std::vector<int16_t> next = passAfter(attack + p * pass);
         FUZZ_CHECK(std::equal(next.begin(), next.end(), pcm.begin() + attack + p * pass));
     }
-    const size_t loopStart = sample.loopPlan.LoopStartSample();
+    const size_t loopStart = plan.LoopStartSample();
     FUZZ_CHECK(loopStart >= attack && (loopStart - attack) % pass == 0 && loopStart < pcm.size());
-    if (sample.loopPlan.stable) {
+    if (plan.stable) {
         std::vector<int16_t> again = passAfter(pcm.size());
         FUZZ_CHECK(std::equal(again.begin(), again.end(), pcm.begin() + loopStart));
     }
@@ -221,7 +201,7 @@ void CheckDecoding(const SampleSet& view, const SetSample& sample, const SampleS
     std::vector<int16_t> pcm;
     bool decoded = view.Decode(sample, pcm);
     if (!decoded) {
-        FUZZ_CHECK(decoder == DecoderKind::Spec && !sample.stored && view.PcmBytes(sample) == 0);
+        FUZZ_CHECK(decoder == DecoderKind::Spec && !sample.rom.stored && view.PcmBytes(sample) == 0);
         return;
     }
     FUZZ_CHECK(pcm.size() * 2 == view.PcmBytes(sample));
@@ -231,34 +211,38 @@ void CheckDecoding(const SampleSet& view, const SetSample& sample, const SampleS
     FUZZ_CHECK(std::memcmp(blocks.data(), set.data + sample.dataStart, inData) == 0);
     std::vector<int16_t> model;
     // The set decides once, as it is built, whether the chip's loop is rendered.
-    FUZZ_CHECK(sample.chipLoop == (set.decoder == DecoderKind::Chip && sample.loopKnown));
-    if (decoder == DecoderKind::Chip && sample.chipLoop) {
+    const SampleMeasures& measures = sample.measures;
+    FUZZ_CHECK(measures.chipLoop == (set.decoder == DecoderKind::Chip && sample.loopKnown));
+    if (decoder == DecoderKind::Chip && measures.chipLoop) {
         CheckChipLoop(blocks, sample, pcm);
         return;
     }
     if (decoder == DecoderKind::Chip) {
         chip_model::DecodeOnto(blocks, 0, sample.blocks, model);
     } else {
-        FUZZ_CHECK(sample.specBytes == 32 * (sample.blocks - 1));
+        FUZZ_CHECK(sample.rom.specBytes == 32 * (sample.blocks - 1));
         model = ModelDecodeRun(set.data, sample.dataStart, sample.DataEnd());
     }
     FUZZ_CHECK(model == pcm);
-    if (decoder == set.decoder && sample.silent >= 0) FUZZ_CHECK(sample.silent == (IsSilent(pcm.data(), pcm.size()) ? 1 : 0));
+    if (decoder == set.decoder && measures.silent >= 0)
+        FUZZ_CHECK(measures.silent == (IsSilent(pcm.data(), pcm.size()) ? 1 : 0));
 }
 
 // --- The files ---------------------------------------------------------
 
 void CheckWavImage(const SampleSet& set, const SetSample& sample, int32_t rate) {
-    Bytes image = SampleFileImage(set, sample, FileFormat{SampleFormat::Wav}, rate);
+    WriteSettings settings;
+    settings.rate = rate;
+    Bytes image = WavImage(set, sample, settings);
     std::vector<int16_t> pcm;
     set.Decode(sample, pcm);
     const uint32_t dataBytes = static_cast<uint32_t>(pcm.size() * 2);
     FUZZ_CHECK(dataBytes == set.PcmBytes(sample));
-    const bool smpl = sample.chipLoop && !pcm.empty();
+    const bool smpl = sample.measures.chipLoop && !pcm.empty();
     const uint32_t extra = smpl ? kSmplChunkBytes : 0;
     FUZZ_CHECK(image.size() == kWavHeaderSize + size_t{dataBytes} + extra);
     FUZZ_CHECK(GetLe32(image.data() + 4) == dataBytes + 36 + extra && GetLe32(image.data() + 40) == dataBytes);
-    FUZZ_CHECK(std::memcmp(image.data() + 8, BuildWavHeader(dataBytes, rate) + 8, kWavHeaderSize - 8) == 0);
+    FUZZ_CHECK(std::memcmp(image.data() + 8, BuildWavHeader(dataBytes, rate).data() + 8, kWavHeaderSize - 8) == 0);
     for (size_t i = 0; i < pcm.size(); ++i)
         FUZZ_CHECK(static_cast<int16_t>(GetLe16(image.data() + kWavHeaderSize + 2 * i)) == pcm[i]);
     if (!smpl) return;
@@ -266,12 +250,13 @@ void CheckWavImage(const SampleSet& set, const SetSample& sample, int32_t rate) 
     FUZZ_CHECK(std::memcmp(chunk, "smpl", 4) == 0 && GetLe32(chunk + 4) == kSmplChunkBytes - 8);
     // The one loop's start and end frames, inside the data.
     uint32_t loopStart = GetLe32(chunk + 8 + 36 + 8), loopEnd = GetLe32(chunk + 8 + 36 + 12);
-    FUZZ_CHECK(loopStart == sample.loopPlan.LoopStartSample() && loopStart <= loopEnd && loopEnd == pcm.size() - 1);
+    FUZZ_CHECK(loopStart == sample.measures.loopPlan.LoopStartSample() && loopStart <= loopEnd && loopEnd == pcm.size() - 1);
 }
 
 void CheckBrrImage(const SampleSet& set, const SetSample& sample, bool loopHeader) {
-    FileFormat format{SampleFormat::Brr, loopHeader};
-    Bytes image = SampleFileImage(set, sample, format, kSpcRate);
+    WriteSettings settings;
+    settings.brrLoopHeader = loopHeader;
+    Bytes image = BrrImage(set, sample, settings);
     const size_t head = loopHeader ? 2 : 0;
     Bytes blocks = set.Blocks(sample);
     FUZZ_CHECK(image.size() == head + blocks.size());
@@ -282,15 +267,15 @@ void CheckBrrImage(const SampleSet& set, const SetSample& sample, bool loopHeade
 }
 
 // The names a rip writes, and the one-file WAVE streamed sample by sample.
-void CheckPlanAndOneFile(const SampleSet& set, const FileFormat& format, int32_t rate) {
-    RipPlan plan = PlanFiles(set, format);
+void CheckPlanAndOneFile(const SampleSet& set, const RipChoice& choice, int32_t rate) {
+    RipPlan plan = PlanFiles(set, *FindFileFormat("wav"), choice.skipSilent);
     std::set<std::string> names;
     unsigned saved = 0;
     for (const SetSample& sample : set.samples) saved += set.Saved(sample);
     FUZZ_CHECK(plan.files.size() + plan.skippedSilent == saved);
     for (const PlannedFile& file : plan.files) {
         FUZZ_CHECK(names.insert(file.name).second);
-        FUZZ_CHECK(set.Saved(*file.sample) && !(format.skipSilent && file.sample->silent == 1));
+        FUZZ_CHECK(set.Saved(*file.sample) && !(choice.skipSilent && file.sample->measures.silent == 1));
         if (file.sample->fromDirectory) FUZZ_CHECK(file.name.size() == 6);  // "XX.wav"
     }
 
@@ -299,11 +284,14 @@ void CheckPlanAndOneFile(const SampleSet& set, const FileFormat& format, int32_t
     OutputFile out;
     out.stream = open_memstream(&buffer, &size);
     FUZZ_CHECK(out.stream != nullptr);
-    int error = WriteOneWav(set, plan, rate, out);
+    WriteSettings settings;
+    settings.rate = rate;
+    int error = WriteJoinedWav(set, PlannedSamples(plan), settings, out);
     FUZZ_CHECK(std::fclose(out.stream) == 0);
-    uint64_t total = PlannedPcmBytes(set, plan);
+    uint64_t total = 0;
+    for (const PlannedFile& file : plan.files) total += set.PcmBytes(*file.sample);
     FUZZ_CHECK(error == 0 && size == kWavHeaderSize + total);
-    FUZZ_CHECK(std::memcmp(buffer, BuildWavHeader(static_cast<uint32_t>(total), rate), kWavHeaderSize) == 0);
+    FUZZ_CHECK(std::memcmp(buffer, BuildWavHeader(static_cast<uint32_t>(total), rate).data(), kWavHeaderSize) == 0);
     size_t at = kWavHeaderSize;
     std::vector<int16_t> pcm;
     for (const PlannedFile& file : plan.files) {
@@ -317,37 +305,45 @@ void CheckPlanAndOneFile(const SampleSet& set, const FileFormat& format, int32_t
     free(buffer);
 }
 
-void CheckSet(const SampleSet& set, const FileFormat& format, int32_t rate) {
-    SampleSet flipped = set;  // its data still points into set
+// The set's bytes read by the other decoder (a ROM's samples with either).
+void FlipDecoder(const SampleSet& set, SampleSet& flipped) {
+    flipped.kind = set.kind;
+    flipped.data = set.data;
+    flipped.dataSize = set.dataSize;
     flipped.decoder = set.decoder == DecoderKind::Chip ? DecoderKind::Spec : DecoderKind::Chip;
+}
+
+void CheckSet(const SampleSet& set, const RipChoice& choice, int32_t rate) {
+    SampleSet flipped;
+    FlipDecoder(set, flipped);
     std::vector<const SetSample*> checked;
     for (const SetSample& sample : set.samples) {
         FUZZ_CHECK(sample.blocks >= 1 && sample.dataStart < set.dataSize);
-        FUZZ_CHECK(sample.silent >= 0 || (set.decoder == DecoderKind::Spec && !sample.stored));
+        FUZZ_CHECK(sample.measures.silent >= 0 || (set.decoder == DecoderKind::Spec && !sample.rom.stored));
         // A row naming blocks already checked, with the same loop, decodes
         // alike and must be measured alike; checking it again would only
         // multiply the time (a directory may name one sample 256 times).
         auto same = std::find_if(checked.begin(), checked.end(), [&](const SetSample* other) {
             return other->dataStart == sample.dataStart && other->blocks == sample.blocks &&
-                   other->stored == sample.stored && other->loopKnown == sample.loopKnown &&
+                   other->rom.stored == sample.rom.stored && other->loopKnown == sample.loopKnown &&
                    other->loopBlock == sample.loopBlock;
         });
         if (same != checked.end()) {
-            const SetSample& other = **same;
-            FUZZ_CHECK(other.silent == sample.silent && other.peak == sample.peak && other.padding == sample.padding &&
-                       other.chipLoop == sample.chipLoop && other.tonePeriods == sample.tonePeriods &&
-                       other.loopPlan.passes == sample.loopPlan.passes &&
-                       other.loopPlan.stable == sample.loopPlan.stable &&
-                       other.loopPlan.LoopStartSample() == sample.loopPlan.LoopStartSample());
+            const SampleMeasures& other = (*same)->measures;
+            const SampleMeasures& mine = sample.measures;
+            FUZZ_CHECK(other.silent == mine.silent && other.peak == mine.peak && other.padding == mine.padding &&
+                       other.chipLoop == mine.chipLoop && other.tonePeriods == mine.tonePeriods &&
+                       other.loopPlan.passes == mine.loopPlan.passes && other.loopPlan.stable == mine.loopPlan.stable &&
+                       other.loopPlan.LoopStartSample() == mine.loopPlan.LoopStartSample());
             continue;
         }
         checked.push_back(&sample);
         CheckDecoding(set, sample, set);
         CheckDecoding(flipped, sample, set);
         CheckWavImage(set, sample, rate);
-        CheckBrrImage(set, sample, format.brrLoopHeader);
+        CheckBrrImage(set, sample, choice.brrLoopHeader);
     }
-    CheckPlanAndOneFile(set, format, rate);
+    CheckPlanAndOneFile(set, choice, rate);
 }
 
 // A few bytes of patches can make a directory of 256 entries that each
@@ -371,26 +367,31 @@ uint64_t RenderableSamples(const Bytes& file) {
     return total;
 }
 
-void CheckSpc(const uint8_t* data, size_t size, uint8_t flags, uint32_t minRun, const FileFormat& format) {
+void CheckSpc(const uint8_t* data, size_t size, uint8_t flags, uint32_t minRun, const RipChoice& choice) {
     if (size < 2) return;
     Bytes file = SnapshotOf(data, size);
     if (flags & kChipFlag) file.resize(kSpcMinFileBytes - 1 - data[1]);
     if (file.size() >= kSpcMinFileBytes && RenderableSamples(file) > kMaxRenderableSamples) return;
-    SampleSet set;
-    SpcReading reading = ReadSpcSet("fuzz.spc", file, minRun, set);
-    FUZZ_CHECK(reading.cutShort == (file.size() < kSpcMinFileBytes));
-    if (reading.cutShort) {
+    OpenedInput opened = OpenInputBytes("fuzz.spc", file, OptionsOf(minRun, DecoderKind::Chip));
+    const SampleSet& set = opened.set;
+    const bool cutShort = file.size() < kSpcMinFileBytes;
+    FUZZ_CHECK(opened.Ok() == !cutShort && set.kind == InputKind::Spc);
+    if (cutShort) {
         FUZZ_CHECK(set.samples.empty());
         return;
     }
-    FUZZ_CHECK(set.isSpc && set.decoder == DecoderKind::Chip && set.dataSize == kAramBytes);
-    FUZZ_CHECK(std::equal(set.aram.begin(), set.aram.end(), file.begin() + kSpcAramOffset));
+    FUZZ_CHECK(set.decoder == DecoderKind::Chip && set.dataSize == kAramBytes);
+    FUZZ_CHECK(std::equal(set.data, set.data + kAramBytes, file.begin() + kSpcAramOffset));
     CheckDirectory(set, file);
+    const bool tableFull = std::find(opened.log.begin(), opened.log.end(), "\r\nMax of 1280 samples reached.") !=
+                           opened.log.end();
     if (set.directory.source == DirectorySource::Scan) {
-        FUZZ_CHECK(set.samples.size() == std::min<size_t>(reading.scannedRuns, kMaxSamples));
-        FUZZ_CHECK(reading.tableFull == (reading.scannedRuns > kMaxSamples));
+        size_t runs = 0;
+        FindRuns(set.data, kAramBytes, minRun, [&runs](const FoundRun&) { ++runs; }, nullptr);
+        FUZZ_CHECK(set.samples.size() == std::min<size_t>(runs, kMaxSamples));
+        FUZZ_CHECK(tableFull == (runs > kMaxSamples));
     } else {
-        FUZZ_CHECK(set.samples.size() == set.directory.samples.size() && reading.scannedRuns == 0);
+        FUZZ_CHECK(set.samples.size() == set.directory.samples.size() && !tableFull);
     }
     for (size_t k = 0; k < set.samples.size(); ++k) {
         const SetSample& sample = set.samples[k];
@@ -399,39 +400,28 @@ void CheckSpc(const uint8_t* data, size_t size, uint8_t flags, uint32_t minRun, 
         FUZZ_CHECK(sample.number == k + 1 && sample.DataEnd() < kAramBytes);
         if (sample.fromDirectory) FUZZ_CHECK(sample.DataEnd() + kBlockBytes <= kAramBytes);
         FUZZ_CHECK(sample.fromDirectory == (set.directory.source != DirectorySource::Scan));
-        FUZZ_CHECK(set.Saved(sample) == (!sample.fromDirectory || sample.spc.sameAs < 0));
+        FUZZ_CHECK(set.Saved(sample) == (!sample.fromDirectory || sample.entry.sameAs < 0));
     }
-    CheckSet(set, format, kSpcRate);
+    CheckSet(set, choice, kSpcRate);
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    platform = new RecordingPlatform();
-    SetPlatform(platform);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     const uint8_t flags = data[0];
     const uint32_t minRun = ChooseMinRun(flags, data[1]);
-    FileFormat format;
-    format.skipSilent = flags & kSkipSilentFlag;
-    format.brrLoopHeader = flags & kLoopHeaderFlag;
-
-    ResetAppState();
-    *platform = RecordingPlatform();
-    LogClear();
+    RipChoice choice;
+    choice.skipSilent = flags & kSkipSilentFlag;
+    choice.brrLoopHeader = flags & kLoopHeaderFlag;
     if (flags & kRomFlag) {
         if (size > 2) {
-            SampleSet set;
-            BuildRom(data + 2, size - 2, minRun, flags & kChipFlag ? DecoderKind::Chip : DecoderKind::Spec, set);
-            CheckSet(set, format, kRomRate);
+            OpenedInput opened;
+            OpenRom(data + 2, size - 2, minRun, flags & kChipFlag ? DecoderKind::Chip : DecoderKind::Spec, opened);
+            CheckSet(opened.set, choice, kRomRate);
         }
     } else {
-        CheckSpc(data + 2, size - 2, flags, minRun, format);
+        CheckSpc(data + 2, size - 2, flags, minRun, choice);
     }
-    ResetAppState();
     return 0;
 }

@@ -5,9 +5,10 @@
 #include <nlohmann/json.hpp>
 
 #include "report_page_text.h"  // generated from report_page.{html,css,js}
-#include "core/app_state.h"
-#include "core/brr_block.h"
-#include "output/wav_header.h"
+#include "engine/formats/sample_rates.h"
+#include "engine/scan/scanner.h"
+#include "engine/brr/brr_block.h"
+#include "engine/formats/wav_header.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "core/app_state.h"
-#include "core/memory.h"
-#include "res/resource.h"
+#include "app/app_state.h"
+#include "app/memory.h"
+#include "app/res/resource.h"
 #include "tests/test_support.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <random>
 #include <vector>
 
-#include "core/brr_chip_decoder.h"
+#include "engine/brr/brr_chip_decoder.h"
 #include "tests/chip_brr_model.h"
 #include "tests/test_support.h"
 

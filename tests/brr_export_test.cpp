@@ -1,4 +1,4 @@
-#include "output/brr_export.h"
+#include "engine/formats/brr_export.h"
 #include "tests/test_support.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/brr_file.h"
+#include "engine/inputs/brr_file.h"
 #include "tests/test_support.h"
 
 namespace {

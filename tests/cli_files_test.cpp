@@ -18,7 +18,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/little_endian.h"
+#include "engine/files/little_endian.h"
 #include "tests/cli_runner.h"
 
 namespace fs = std::filesystem;

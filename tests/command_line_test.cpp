@@ -1,7 +1,7 @@
 #include <string>
 
 #include "tests/test_support.h"
-#include "ui/command_line.h"
+#include "app/command_line.h"
 
 namespace {
 

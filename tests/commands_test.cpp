@@ -3,11 +3,11 @@
 #include <string>
 #include <utility>
 
-#include "res/resource.h"
+#include "app/res/resource.h"
 #include "tests/test_support.h"
-#include "ui/commands.h"
-#include "ui/dialog_logic.h"
-#include "ui/log.h"
+#include "app/commands.h"
+#include "app/dialog_logic.h"
+#include "app/log.h"
 
 namespace {
 

@@ -2,12 +2,13 @@
 #include <random>
 #include <vector>
 
-#include "core/brr_decoder.h"
-#include "core/memory.h"
-#include "res/resource.h"
+#include "engine/brr/brr_decoder.h"
+#include "app/scan_loop.h"
+#include "app/memory.h"
+#include "app/res/resource.h"
 #include "tests/brr_model.h"
 #include "tests/test_support.h"
-#include "ui/log.h"
+#include "app/log.h"
 
 namespace {
 

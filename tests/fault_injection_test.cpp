@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "core/memory.h"
-#include "output/whole_file.h"
-#include "output/wav_header.h"
-#include "res/resource.h"
+#include "app/memory.h"
+#include "engine/files/whole_file.h"
+#include "engine/formats/wav_header.h"
+#include "app/res/resource.h"
 #include "tests/test_support.h"
-#include "ui/log.h"
+#include "app/log.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "core/file_system.h"
+#include "engine/files/file_system.h"
 #include "tests/test_support.h"
 
 namespace {

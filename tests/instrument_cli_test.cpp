@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/little_endian.h"
+#include "engine/files/little_endian.h"
 #include "tests/chip_brr_model.h"
 #include "tests/cli_runner.h"
 #include "tests/spc_builder.h"

@@ -1,7 +1,7 @@
 #include <string>
 
 #include "tests/test_support.h"
-#include "ui/log.h"
+#include "app/log.h"
 
 namespace {
 

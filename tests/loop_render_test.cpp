@@ -3,7 +3,7 @@
 #include <random>
 #include <vector>
 
-#include "core/loop_render.h"
+#include "engine/brr/loop_render.h"
 #include "tests/chip_brr_model.h"
 #include "tests/test_support.h"
 

@@ -1,11 +1,11 @@
 #include <cstring>
 #include <string>
 
-#include "output/playback.h"
-#include "output/wav_header.h"
-#include "res/resource.h"
+#include "app/playback.h"
+#include "engine/formats/wav_header.h"
+#include "app/res/resource.h"
 #include "tests/test_support.h"
-#include "ui/log.h"
+#include "app/log.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ TEST_F(PlaybackTest, PlayWalksThroughTheSamplesAndStopsAtTheLast) {
     const uint32_t expectedBytes[] = {32, 64, 96, 96};
     for (int i = 0; i < 4; ++i) {
         ASSERT_EQ(played[i].image.size(), 44u + expectedBytes[i]);
-        EXPECT_EQ(std::memcmp(played[i].image.data(), BuildWavHeader(expectedBytes[i], 8000), 44), 0);
+        EXPECT_EQ(std::memcmp(played[i].image.data(), BuildWavHeader(expectedBytes[i], 8000).data(), 44), 0);
         EXPECT_EQ(played[i].flags, 0x7u);
     }
     unsigned slot3 = 2;
@@ -50,7 +50,7 @@ TEST_F(PlaybackTest, LoopedPlayUsesTheLoopFlagAndRateOfTheMoment) {
     auto played = Played();
     ASSERT_EQ(played.size(), 1u);
     EXPECT_EQ(played[0].flags, 0xFu);
-    EXPECT_EQ(std::memcmp(played[0].image.data(), BuildWavHeader(32, 22050), 44), 0);
+    EXPECT_EQ(std::memcmp(played[0].image.data(), BuildWavHeader(32, 22050).data(), 44), 0);
 }
 
 TEST_F(PlaybackTest, PlayRefusals) {

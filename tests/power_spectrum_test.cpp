@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-#include "core/power_spectrum.h"
+#include "engine/analysis/power_spectrum.h"
 #include "tests/test_support.h"
 
 namespace {

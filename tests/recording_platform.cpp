@@ -1,7 +1,7 @@
 #include "tests/recording_platform.h"
 
-#include "output/wav_header.h"
-#include "core/little_endian.h"
+#include "engine/formats/wav_header.h"
+#include "engine/files/little_endian.h"
 
 void RecordingPlatform::Dispatch(unsigned id) {
     commandsRun.push_back(id);

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "ui/headless/headless_platform.h"
+#include "app/headless/headless_platform.h"
 
 class RecordingPlatform : public HeadlessPlatform {
 public:

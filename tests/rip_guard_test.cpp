@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/sample_set.h"
+#include "engine/inputs/open_input.h"
 #include "tests/cli_runner.h"
 #include "tests/spc_builder.h"
 

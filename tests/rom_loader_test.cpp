@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <string>
 
-#include "core/memory.h"
-#include "res/resource.h"
+#include "app/memory.h"
+#include "app/res/resource.h"
 #include "tests/test_support.h"
-#include "ui/log.h"
+#include "app/log.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/brr_chip_decoder.h"
-#include "core/little_endian.h"
+#include "engine/brr/brr_chip_decoder.h"
+#include "engine/files/little_endian.h"
 #include "tests/cli_runner.h"
 #include "tests/spc_builder.h"
 #include "tests/test_support.h"

@@ -1,7 +1,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/sample_stats.h"
+#include "engine/analysis/sample_stats.h"
 #include "tests/test_support.h"
 
 namespace {

@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <string>
 
-#include "output/save.h"
-#include "output/wav_header.h"
-#include "res/resource.h"
+#include "app/save.h"
+#include "engine/formats/wav_header.h"
+#include "app/res/resource.h"
 #include "tests/test_support.h"
-#include "ui/log.h"
+#include "app/log.h"
 
 namespace {
 

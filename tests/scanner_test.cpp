@@ -6,13 +6,14 @@
 #include <utility>
 #include <vector>
 
-#include "core/brr_decoder.h"
-#include "core/memory.h"
-#include "core/scanner.h"
-#include "res/resource.h"
+#include "engine/brr/brr_decoder.h"
+#include "app/scan_loop.h"
+#include "app/memory.h"
+#include "engine/scan/scanner.h"
+#include "app/res/resource.h"
 #include "tests/literal_scan.h"
 #include "tests/test_support.h"
-#include "ui/log.h"
+#include "app/log.h"
 
 namespace {
 

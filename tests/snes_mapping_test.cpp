@@ -1,7 +1,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/snes_mapping.h"
+#include "engine/scan/snes_mapping.h"
 #include "tests/test_support.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "output/soundfont.h"
+#include "engine/formats/soundfont.h"
 #include "tests/test_support.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <cstdint>
 
-#include "core/brr_block.h"
-#include "core/spc_file.h"
+#include "engine/brr/brr_block.h"
+#include "engine/inputs/spc_file.h"
 #include "tests/spc_builder.h"
 #include "tests/test_support.h"
 

@@ -58,7 +58,7 @@ Upload SampleBlock(std::initializer_list<unsigned> which) {
 }
 
 StreamImage::StreamImage(const std::vector<std::vector<Upload>>& streams, uint16_t jump, uint32_t seed)
-    : image(0x10000, 0xFE), runs(std::size(kStreamSamples), RunSpan{0, 0}) {
+    : image(0x10000, 0xFE), runs(std::size(kStreamSamples), FoundRun{0, 0}) {
     std::mt19937 random(seed);
     if (seed != 0)
         for (uint8_t& byte : image) byte = static_cast<uint8_t>(random());

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/stream_loops.h"
+#include "engine/inputs/stream_loops.h"
 #include "tests/test_support.h"
 
 constexpr uint8_t kPage = 0x30;  // the page the drivers store to DIR
@@ -52,7 +52,7 @@ Upload SampleBlock(std::initializer_list<unsigned> which);
 // start a run; remembers where each sample landed.
 struct StreamImage {
     Bytes image;
-    std::vector<RunSpan> runs;  // one per kStreamSamples entry, {0, 0} when not uploaded
+    std::vector<FoundRun> runs;  // one per kStreamSamples entry, {0, 0} when not uploaded
 
     StreamImage(const std::vector<std::vector<Upload>>& streams, uint16_t jump = kEntry, uint32_t seed = 7);
 };

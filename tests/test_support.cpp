@@ -5,12 +5,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "core/memory.h"
-#include "output/whole_file.h"
-#include "output/wav_header.h"
-#include "res/resource.h"
-#include "ui/about_help.h"
-#include "ui/log.h"
+#include "app/memory.h"
+#include "engine/files/whole_file.h"
+#include "engine/formats/wav_header.h"
+#include "app/res/resource.h"
+#include "app/about_help.h"
+#include "app/log.h"
 
 #include <grp.h>
 #include <sys/wait.h>
@@ -128,8 +128,8 @@ const std::vector<size_t>& AllocationRequests() { return allocRequests; }
 Bytes ExpectedWav(unsigned first, unsigned count) {
     uint32_t total = 0;
     for (unsigned i = first; i < first + count; ++i) total += app.sampleBytes[i];
-    const uint8_t* header = BuildWavHeader(total, app.frequency);
-    Bytes wav(header, header + kWavHeaderSize);
+    WavHeader header = BuildWavHeader(total, app.frequency);
+    Bytes wav(header.begin(), header.end());
     for (unsigned i = first; i < first + count; ++i) {
         const auto* pcm = reinterpret_cast<const uint8_t*>(app.sampleData[i]);
         wav.insert(wav.end(), pcm, pcm + app.sampleBytes[i]);

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/little_endian.h"
+#include "app/app_state.h"
+#include "engine/files/little_endian.h"
 #include "tests/recording_platform.h"
 
 using Bytes = std::vector<uint8_t>;

@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-#include "core/tuning.h"
+#include "engine/analysis/tuning.h"
 #include "tests/test_support.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include <cstdint>
 
-#include "core/little_endian.h"
-#include "output/wav_header.h"
-#include "output/wav_loop.h"
+#include "engine/files/little_endian.h"
+#include "engine/formats/wav_header.h"
+#include "engine/formats/wav_loop.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -33,8 +33,8 @@ TEST(WavLoopTest, SmplChunkWithOneForwardLoop) {
 
 TEST(WavLoopTest, RiffSizeCountsTheExtraChunk) {
     uint8_t header[kWavHeaderSize];
-    const uint8_t* built = BuildWavHeader(2048, 32000);
-    std::copy(built, built + kWavHeaderSize, header);
+    WavHeader built = BuildWavHeader(2048, 32000);
+    std::copy(built.begin(), built.end(), header);
     GrowRiffSize(header, kSmplChunkBytes);
     EXPECT_EQ(GetLe32(header + 4), 2048u + 36 + 68);
     EXPECT_EQ(GetLe32(header + 40), 2048u);  // the data chunk is unchanged

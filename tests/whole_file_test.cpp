@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "output/whole_file.h"
+#include "engine/files/whole_file.h"
 #include "tests/test_support.h"
 
 namespace {

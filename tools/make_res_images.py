@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Draws the program's icon and toolbar bitmap as 16-colour images.
 
-Writes res/voxtrawl.ico (32x32, "MAINICON") and res/toolbar.bmp
+Writes app/res/voxtrawl.ico (32x32, "MAINICON") and app/res/toolbar.bmp
 (112x16, bitmap 1625: seven 16x16 glyphs in toolbar button order).
 Standard library only, so the images can be remade anywhere:
 
@@ -183,7 +183,7 @@ def ico_file(width, height, rows):
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "res")
+    out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "app", "res")
     with open(os.path.join(out_dir, "toolbar.bmp"), "wb") as f:
         f.write(bmp_file(*toolbar_pixels()))
     with open(os.path.join(out_dir, "voxtrawl.ico"), "wb") as f:

@@ -5,7 +5,7 @@
 
 #include <initializer_list>
 
-#include "output/pending_file.h"
+#include "engine/files/pending_file.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "output/pending_file.h"
+#include "engine/files/pending_file.h"
 
 namespace {
 

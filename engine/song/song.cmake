@@ -1,13 +1,13 @@
 # The song's side of the sound processor: envelopes, key-on statistics,
-# MIDI. Plain C++17; the root file adds these to the engine library.
+# MIDI. Plain C++17, part of the engine library (paths from engine/).
 set(VOXTRAWL_SONG_SOURCES
-    engine/song/chip_envelope.cpp
-    engine/song/envelope_shape.cpp
-    engine/song/key_on_stats.cpp
-    engine/song/midi_file.cpp
-    engine/song/midi_song.cpp
-    engine/song/simplex_search.cpp
-    engine/song/song_run.cpp
-    engine/song/voice_event_recorder.cpp
-    engine/song/volume_envelope.cpp
+    song/chip_envelope.cpp
+    song/envelope_shape.cpp
+    song/key_on_stats.cpp
+    song/midi_file.cpp
+    song/midi_song.cpp
+    song/simplex_search.cpp
+    song/song_run.cpp
+    song/voice_event_recorder.cpp
+    song/volume_envelope.cpp
 )

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/song/chip_envelope.h"
-#include "output/soundfont.h"
+#include "engine/formats/soundfont.h"
 
 struct VolumeEnvelope {
     double attack = 0;     // seconds, 0 to full
