@@ -31,3 +31,4 @@ CLI::Validator NotEmpty();
 void AddRipCommand(CLI::App& cli, CommandAction& action);
 void AddListCommand(CLI::App& cli, CommandAction& action);
 void AddReportCommand(CLI::App& cli, CommandAction& action);
+void AddRenderCommand(CLI::App& cli, CommandAction& action);

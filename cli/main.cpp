@@ -17,6 +17,7 @@ const char kUsage[] =
     "  voxtrawl-cli rip INPUT --one-file FILE|- [--format wav|sf2] [SETTINGS]\n"
     "  voxtrawl-cli list ROM [--json] [SETTINGS]\n"
     "  voxtrawl-cli report ROM [-o FILE.html] [SETTINGS]\n"
+    "  voxtrawl-cli render SONG.spc [-o FILE.wav|-] [--seconds N] [--key-ons FILE.jsonl]\n"
     "SETTINGS: [--rate HZ] [--min-run BYTES] [--decoder spec|chip] [--mapping lorom|hirom|exhirom|none]\n"
     "Run 'voxtrawl-cli --help' or 'voxtrawl-cli COMMAND --help' for more.\n";
 
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
     AddRipCommand(cli, action);
     AddListCommand(cli, action);
     AddReportCommand(cli, action);
+    AddRenderCommand(cli, action);
     // A first word that is neither an option nor a command gets named,
     // rather than the parser's "a subcommand is required".
     if (argc > 1 && argv[1][0] != '-' && !IsCommand(cli, argv[1])) {

@@ -155,6 +155,24 @@ TEST(DspTest, FlgResetSilencesEveryVoiceForGood) {
     EXPECT_EQ(rig.Envx(), 0);
 }
 
+// Mixing from some frame on gives the frames a mix from the start gives.
+TEST(DspTest, MixingStartsWholeAfterUnmixedFrames) {
+    std::array<int16_t, 2 * 64> frames[2];
+    for (int late = 0; late < 2; ++late) {
+        DspRig rig(0xC3, kLoudNibbles);
+        rig.Write(0x00, 0x7F);  // VOLL
+        rig.Write(0x0C, 0x7F);  // MVOLL
+        std::array<int16_t, 2 * 64> early;
+        rig.dsp.SetOutput(late ? nullptr : early.data(), 64);
+        rig.KeyOn(0x7F);
+        rig.Frames(20);
+        rig.dsp.SetOutput(frames[late].data(), 64);
+        rig.Frames(64);
+    }
+    EXPECT_NE(frames[0][0], 0);
+    EXPECT_TRUE(frames[0] == frames[1]);
+}
+
 // The noise register as documented: 15 bits, new top bit = bit 0 ^ bit 1.
 int NextNoise(int noise) { return (((noise << 13) ^ (noise << 14)) & 0x4000) ^ (noise >> 1); }
 
@@ -220,7 +238,9 @@ TEST(DspTest, WholeFramesEqualTheClockOrder) {
             ASSERT_EQ(std::memcmp(core[0].regs, core[1].regs, 128), 0) << "frame " << frame;
         }
         EXPECT_TRUE(ram[0] == ram[1]);
-        if (round % 2) EXPECT_TRUE(out[0] == out[1]);
+        if (round % 2) {
+            EXPECT_TRUE(out[0] == out[1]);
+        }
         EXPECT_EQ(core[0].outWritten, round % 2 ? 400u : 0u);
     }
 }

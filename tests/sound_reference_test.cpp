@@ -69,13 +69,13 @@ TEST_P(SoundReference, RenderAndKeyOnsMatch) {
 
     constexpr size_t kSlice = 4000;  // an eighth of a second
     std::vector<int16_t> slice(2 * (kSlice + kRunSlackFrames)), render;
-    for (size_t frame = 0; frame < 60 * kFrameRate; frame += kSlice) {
-        bool mixing = render.size() < 2 * 10 * kFrameRate;
+    for (size_t frame = 0; frame < 60 * kFramesPerSecond; frame += kSlice) {
+        bool mixing = render.size() < 2 * 10 * kFramesPerSecond;
         size_t written = sound->Run(kSlice, mixing ? slice.data() : nullptr);
         render.insert(render.end(), slice.begin(), slice.begin() + 2 * written);
     }
     std::vector<int16_t> reference = WaveSamples(ReadBytes(folder / "reference" / (name + ".render-10s.wav")));
-    ASSERT_EQ(reference.size(), 2 * 10 * kFrameRate);
+    ASSERT_EQ(reference.size(), 2 * 10 * kFramesPerSecond);
     render.resize(std::max(render.size(), reference.size()));
     auto differ = std::mismatch(reference.begin(), reference.end(), render.begin());
     EXPECT_TRUE(differ.first == reference.end())

@@ -63,6 +63,16 @@ struct DspVoice {
     uint8_t regBase;           // where its 16 registers start: voice * 16
 };
 
+// What the chip latches for the voice at work, from its V2 to its V5.
+struct VoiceLatch {
+    int32_t nextAddress = 0;  // the directory's start or loop address
+    int32_t pitch = 0;
+    uint8_t adsr1 = 0;
+    uint8_t brrByte = 0;      // the first byte of the pair to decode
+    uint8_t brrHeader = 0;    // the block's header
+    uint8_t looped = 0;       // the voice's bit when it passed an end block
+};
+
 // The DSP state and its clock steps. ram is the 64 KiB audio RAM.
 struct DspCore {
     uint8_t* ram = nullptr;
@@ -84,8 +94,9 @@ struct DspCore {
 
     // Values latched between steps.
     uint8_t tKoff = 0, tPmon = 0, tNon = 0, tEon = 0, tDir = 0, tEsa = 0, tFlgEcho = 0;
-    uint8_t tSrcn = 0, tAdsr1 = 0, tBrrHeader = 0, tBrrByte = 0, tLooped = 0;
-    int32_t tDirAddress = 0, tBrrNextAddress = 0, tPitch = 0, tOutput = 0;
+    uint8_t tSrcn = 0;
+    int32_t tDirAddress = 0, tOutput = 0;
+    VoiceLatch latch;
     int32_t tEchoPtr = 0;
     int32_t tMainOut[2] = {}, tEchoOut[2] = {}, tEchoIn[2] = {};
     int32_t tMainLeft = 0;
@@ -116,17 +127,32 @@ struct DspCore {
 
     // Voice steps, in the order the chip gives each voice's work.
     void V1(DspVoice& v);
-    void V2(DspVoice& v);
-    void V3a(DspVoice& v);
-    void V3b(DspVoice& v);
-    void V3c(DspVoice& v);
-    void V4(DspVoice& v);
-    void V5(DspVoice& v);
+    void V2(DspVoice& v, VoiceLatch& l);
+    void V3a(DspVoice& v, VoiceLatch& l);
+    void V3b(DspVoice& v, VoiceLatch& l);
+    void V3c(DspVoice& v, VoiceLatch& l);
+    void V4(DspVoice& v, VoiceLatch& l);
+    void V5(DspVoice& v, VoiceLatch& l);
     void V6(DspVoice& v);
     void V7(DspVoice& v);
     void V8(DspVoice& v);
     void V9(DspVoice& v);
-    void V3(DspVoice& v) { V3a(v); V3b(v); V3c(v); }
+    void V3(DspVoice& v, VoiceLatch& l) {
+        V3a(v, l);
+        V3b(v, l);
+        V3c(v, l);
+    }
+    // V2 to V9 of a voice in turn.
+    void VoiceSteps(DspVoice& v, VoiceLatch& l) {
+        V2(v, l);
+        V3(v, l);
+        V4(v, l);
+        V5(v, l);
+        V6(v);
+        V7(v);
+        V8(v);
+        V9(v);
+    }
 
     // Echo steps at clocks 22..30 and the global work at 27..30.
     // With fir false they only read the history (a frame whose FIR output
@@ -145,10 +171,17 @@ struct DspCore {
     void Misc29();
     void Misc30();
 
+    // Whether a voice is silent, released and not being keyed (at its V2).
+    bool Idle(const DspVoice& v) const;
+    // V2 to V9 of an idle voice, with less to do.
+    void IdleVoiceSteps(DspVoice& v);
+
     // Voice helpers.
-    void DecodeBrr(DspVoice& v);
+    template <bool LazyLoop>
+    void StepBrr(DspVoice& v, VoiceLatch& l);
+    void DecodeBrr(DspVoice& v, const VoiceLatch& l);
     int32_t Interpolate(const DspVoice& v) const;
-    void RunEnvelope(DspVoice& v);
+    void RunEnvelope(DspVoice& v, uint8_t adsr1);
     void VoiceOutput(const DspVoice& v, int channel);
     // Whether rate r (0..31) fires on this frame.
     bool RateFires(int rate) const { return firing >> rate & 1; }

@@ -84,11 +84,11 @@ inline void DspCore::Echo26() {
 
 // The right output; the finished frame goes out (silent when muted).
 inline void DspCore::Echo27() {
-    if (!out) return;
     int32_t left = tMainLeft;
-    int32_t right = EchoOutput(1);
+    int32_t right = out ? EchoOutput(1) : 0;
     tMainOut[0] = 0;
     tMainOut[1] = 0;
+    if (!out) return;
     if (regs[dspreg::kFlg] & kFlgMute) left = right = 0;
     if (outWritten < outCapacity) {
         out[outWritten * 2] = static_cast<int16_t>(left);

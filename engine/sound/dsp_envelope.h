@@ -18,7 +18,7 @@ inline void DspCore::StepRateCounter() {
 // Computes the next envelope every frame (the mode moves on whether or not
 // the rate fires) and keeps it only when the rate fires; release needs no
 // rate. ADSR1 was latched at V2, ADSR2 and GAIN are read now.
-inline void DspCore::RunEnvelope(DspVoice& v) {
+inline void DspCore::RunEnvelope(DspVoice& v, uint8_t adsr1) {
     int32_t env = v.envelope;
     if (v.mode == EnvelopeMode::kRelease) {
         env -= 8;
@@ -27,14 +27,14 @@ inline void DspCore::RunEnvelope(DspVoice& v) {
     }
     int32_t rate;
     int32_t setting = regs[v.regBase + dspreg::kAdsr2];
-    if (tAdsr1 & 0x80) {
+    if (adsr1 & 0x80) {
         if (v.mode >= EnvelopeMode::kDecay) {
             env -= 1;
             env -= env >> 8;
             rate = setting & 0x1F;
-            if (v.mode == EnvelopeMode::kDecay) rate = ((tAdsr1 >> 3) & 0x0E) + 0x10;
+            if (v.mode == EnvelopeMode::kDecay) rate = ((adsr1 >> 3) & 0x0E) + 0x10;
         } else {
-            rate = (tAdsr1 & 0x0F) * 2 + 1;
+            rate = (adsr1 & 0x0F) * 2 + 1;
             env += rate < 31 ? 0x20 : 0x400;
         }
     } else {

@@ -31,37 +31,37 @@ inline void DspCore::V1(DspVoice& v) {
 
 // Reads the start address while keying on, else the loop address; ADSR1
 // and the pitch's low byte.
-inline void DspCore::V2(DspVoice& v) {
+inline void DspCore::V2(DspVoice& v, VoiceLatch& l) {
     int32_t entry = tDirAddress + (v.keyOnDelay ? 0 : 2);
-    tBrrNextAddress = dspdetail::RamWord(ram, entry);
-    tAdsr1 = regs[v.regBase + dspreg::kAdsr1];
-    tPitch = regs[v.regBase + dspreg::kPitchL];
+    l.nextAddress = dspdetail::RamWord(ram, entry);
+    l.adsr1 = regs[v.regBase + dspreg::kAdsr1];
+    l.pitch = regs[v.regBase + dspreg::kPitchL];
 }
 
-inline void DspCore::V3a(DspVoice& v) { tPitch += (regs[v.regBase + dspreg::kPitchH] & 0x3F) << 8; }
+inline void DspCore::V3a(DspVoice& v, VoiceLatch& l) { l.pitch += (regs[v.regBase + dspreg::kPitchH] & 0x3F) << 8; }
 
-inline void DspCore::V3b(DspVoice& v) {
-    tBrrByte = ram[(v.brrAddress + v.brrOffset) & 0xFFFF];
-    tBrrHeader = ram[v.brrAddress];
+inline void DspCore::V3b(DspVoice& v, VoiceLatch& l) {
+    l.brrByte = ram[(v.brrAddress + v.brrOffset) & 0xFFFF];
+    l.brrHeader = ram[v.brrAddress];
 }
 
 // Pitch modulation, key-on, the sample as heard, the end of a sample and
 // soft reset, KOFF and KON, then the envelope for the next frame.
-inline void DspCore::V3c(DspVoice& v) {
-    if (tPmon & v.bit) tPitch += ((tOutput >> 5) * tPitch) >> 10;
+inline void DspCore::V3c(DspVoice& v, VoiceLatch& l) {
+    if (tPmon & v.bit) l.pitch += ((tOutput >> 5) * l.pitch) >> 10;
     if (v.keyOnDelay) {
         if (v.keyOnDelay == 5) {
-            v.brrAddress = tBrrNextAddress;
+            v.brrAddress = l.nextAddress;
             v.brrOffset = 1;
             v.decodedPos = 0;
-            tBrrHeader = 0;  // not yet read for the new sample
+            l.brrHeader = 0;  // not yet read for the new sample
         }
         v.envelope = 0;
         v.hiddenEnvelope = 0;
         // Decoding resumes for the last three frames of the delay, which
         // fill the samples the first output interpolates.
         v.pitchCounter = (--v.keyOnDelay & 3) ? 0x4000 : 0;
-        tPitch = 0;
+        l.pitch = 0;
     }
     if (v.envelope) {
         int32_t sample = (tNon & v.bit) ? static_cast<int16_t>(noise * 2) : Interpolate(v);
@@ -70,7 +70,7 @@ inline void DspCore::V3c(DspVoice& v) {
         tOutput = 0;
     }
     v.envxOut = v.envelope >> 4;
-    if ((regs[dspreg::kFlg] & kFlgReset) || (tBrrHeader & 3) == 1) {
+    if ((regs[dspreg::kFlg] & kFlgReset) || (l.brrHeader & 3) == 1) {
         v.mode = EnvelopeMode::kRelease;
         v.envelope = 0;
     }
@@ -81,37 +81,68 @@ inline void DspCore::V3c(DspVoice& v) {
             v.mode = EnvelopeMode::kAttack;
         }
     }
-    if (!v.keyOnDelay) RunEnvelope(v);
+    if (!v.keyOnDelay) RunEnvelope(v, l.adsr1);
 }
 
 // Decodes four samples when the counter has passed them, moves through
 // the blocks (an end block jumps to the loop address and marks ENDX), adds
 // the pitch, and sends the left output.
-inline void DspCore::V4(DspVoice& v) {
-    tLooped = 0;
+inline void DspCore::V4(DspVoice& v, VoiceLatch& l) {
+    StepBrr<false>(v, l);
+    VoiceOutput(v, 0);
+}
+
+// V4's BRR work. LazyLoop: the loop address is read from the directory
+// only when an end block needs it (exact when no RAM write came since V2).
+template <bool LazyLoop>
+inline void DspCore::StepBrr(DspVoice& v, VoiceLatch& l) {
+    l.looped = 0;
     if (v.pitchCounter >= 0x4000) {
-        DecodeBrr(v);
+        DecodeBrr(v, l);
         v.brrOffset += 2;
         if (v.brrOffset >= 9) {
             v.brrAddress = (v.brrAddress + 9) & 0xFFFF;
-            if (tBrrHeader & 1) {
-                v.brrAddress = tBrrNextAddress;
-                tLooped = v.bit;
-                if (observer) observer->OnVoiceEnd(frameClock, v.index, !(tBrrHeader & 2));
+            if (l.brrHeader & 1) {
+                if (LazyLoop) l.nextAddress = dspdetail::RamWord(ram, tDirAddress + 2);
+                v.brrAddress = l.nextAddress;
+                l.looped = v.bit;
+                if (observer) observer->OnVoiceEnd(frameClock, v.index, !(l.brrHeader & 2));
             }
             v.brrOffset = 1;
         }
     }
-    v.pitchCounter = (v.pitchCounter & 0x3FFF) + tPitch;
+    v.pitchCounter = (v.pitchCounter & 0x3FFF) + l.pitch;
     if (v.pitchCounter > 0x7FFF) v.pitchCounter = 0x7FFF;
-    VoiceOutput(v, 0);
+}
+
+inline bool DspCore::Idle(const DspVoice& v) const {
+    return v.envelope == 0 && v.mode == EnvelopeMode::kRelease && !v.keyOnDelay && !(everyOther && (kon & v.bit));
+}
+
+// V2 to V9 of an idle voice: what is left of them when the envelope is 0
+// in release and no key-on comes (silent output, nothing for the
+// envelope to do), for a voice whose V1 came just before.
+inline void DspCore::IdleVoiceSteps(DspVoice& v) {
+    VoiceLatch l;
+    l.pitch = regs[v.regBase + dspreg::kPitchL] | (regs[v.regBase + dspreg::kPitchH] & 0x3F) << 8;
+    if (tPmon & v.bit) l.pitch += ((tOutput >> 5) * l.pitch) >> 10;
+    tOutput = 0;
+    v.envxOut = 0;
+    if (v.pitchCounter >= 0x4000) {
+        l.brrByte = ram[(v.brrAddress + v.brrOffset) & 0xFFFF];
+        l.brrHeader = ram[v.brrAddress];
+    }
+    StepBrr<true>(v, l);
+    regs[dspreg::kEndx] = endxBuf = static_cast<uint8_t>(regs[dspreg::kEndx] | l.looped);
+    regs[v.regBase + dspreg::kOutx] = outxBuf = 0;
+    regs[v.regBase + dspreg::kEnvx] = envxBuf = 0;
 }
 
 // The right output and ENDX as it will be written (a voice just keyed
 // clears its bit).
-inline void DspCore::V5(DspVoice& v) {
+inline void DspCore::V5(DspVoice& v, VoiceLatch& l) {
     VoiceOutput(v, 1);
-    int32_t endx = regs[dspreg::kEndx] | tLooped;
+    int32_t endx = regs[dspreg::kEndx] | l.looped;
     if (v.keyOnDelay == 5) endx &= ~v.bit;
     endxBuf = static_cast<uint8_t>(endx);
 }
@@ -129,10 +160,10 @@ inline void DspCore::V9(DspVoice& v) { regs[v.regBase + dspreg::kEnvx] = envxBuf
 
 // Four nibbles from the byte read at V3b and the one after it, through
 // the header's range and filter, each stored doubled in 16 bits.
-inline void DspCore::DecodeBrr(DspVoice& v) {
-    int32_t nibbles = tBrrByte << 8 | ram[(v.brrAddress + v.brrOffset + 1) & 0xFFFF];
-    int32_t shift = tBrrHeader >> 4;
-    int32_t filter = (tBrrHeader >> 2) & 3;
+inline void DspCore::DecodeBrr(DspVoice& v, const VoiceLatch& l) {
+    int32_t nibbles = l.brrByte << 8 | ram[(v.brrAddress + v.brrOffset + 1) & 0xFFFF];
+    int32_t shift = l.brrHeader >> 4;
+    int32_t filter = (l.brrHeader >> 2) & 3;
     int32_t pos = v.decodedPos;
     v.decodedPos = pos >= 8 ? 0 : pos + 4;
     for (int32_t end = pos + 4; pos < end; ++pos, nibbles <<= 4) {
@@ -172,6 +203,7 @@ inline int32_t DspCore::Interpolate(const DspVoice& v) const {
 inline void DspCore::VoiceOutput(const DspVoice& v, int channel) {
     if (!tOutput) return;  // a silent voice adds nothing, and the sums are in range
     int32_t amp = (tOutput * static_cast<int8_t>(regs[v.regBase + dspreg::kVolL + channel])) >> 7;
-    if (out) tMainOut[channel] = dspdetail::Clamp16(tMainOut[channel] + amp);
+    // Summed unmixed too, so that a frame mixed after unmixed ones is whole.
+    tMainOut[channel] = dspdetail::Clamp16(tMainOut[channel] + amp);
     if (tEon & v.bit) tEchoOut[channel] = dspdetail::Clamp16(tEchoOut[channel] + amp);
 }

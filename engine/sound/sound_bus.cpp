@@ -36,8 +36,8 @@ uint8_t SoundBus::ReadSpecial(uint16_t address, uint64_t now) {
         case kDspAddress: return dspAddress_;
         case kDspData:
             // The DSP sees an access as its cycle ends; the reference renders agree.
-            dsp_.RunTo(now + 1);
-            return dsp_.Read(dspAddress_ & 0x7F);
+            dsp_->RunTo(now + 1);
+            return dsp_->Read(dspAddress_ & 0x7F);
         case 0xF4: case 0xF5: case 0xF6: case 0xF7: return ports_[address - kPort0];
         case 0xF8: case 0xF9: return ram_[address];
         // A timer read sees the ticks up to its cycle's start (the reference's tempo shows it).
@@ -67,27 +67,27 @@ void SoundBus::WriteDsp(uint8_t value, uint64_t now) {
     if (dspAddress_ >= 0x80) return;
     // The write takes effect, and is reported, as its cycle ends.
     uint64_t clock = now + 1;
-    dsp_.RunTo(clock);
+    dsp_->RunTo(clock);
     if (dspAddress_ == kKon && value != 0 && keyOnListener_) ReportKeyOn(value, clock);
     if (dspObserver_) dspObserver_->OnDspWrite(clock, dspAddress_, value);
-    dsp_.Write(dspAddress_, value);
+    dsp_->Write(dspAddress_, value);
 }
 
 void SoundBus::ReportKeyOn(uint8_t kon, uint64_t clock) {
     KeyOn keyOn;
     keyOn.clock = clock;
     keyOn.kon = kon;
-    keyOn.dir = dsp_.Read(kDir);
+    keyOn.dir = dsp_->Read(kDir);
     for (int v = 0; v < 8; ++v) {
         uint8_t base = static_cast<uint8_t>(v << 4);
         KeyOnVoice& voice = keyOn.voices[v];
-        voice.volL = static_cast<int8_t>(dsp_.Read(base));
-        voice.volR = static_cast<int8_t>(dsp_.Read(base + 1));
-        voice.pitch = static_cast<uint16_t>((dsp_.Read(base + 2) | dsp_.Read(base + 3) << 8) & 0x3FFF);
-        voice.srcn = dsp_.Read(base + 4);
-        voice.adsr1 = dsp_.Read(base + 5);
-        voice.adsr2 = dsp_.Read(base + 6);
-        voice.gain = dsp_.Read(base + 7);
+        voice.volL = static_cast<int8_t>(dsp_->Read(base));
+        voice.volR = static_cast<int8_t>(dsp_->Read(base + 1));
+        voice.pitch = static_cast<uint16_t>((dsp_->Read(base + 2) | dsp_->Read(base + 3) << 8) & 0x3FFF);
+        voice.srcn = dsp_->Read(base + 4);
+        voice.adsr1 = dsp_->Read(base + 5);
+        voice.adsr2 = dsp_->Read(base + 6);
+        voice.gain = dsp_->Read(base + 7);
     }
     keyOnListener_->OnKeyOn(keyOn);
 }

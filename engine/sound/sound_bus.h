@@ -14,9 +14,13 @@
 
 class SoundBus {
 public:
-    // The bus works on `ram` and drives `dsp`, which works on the same RAM.
-    SoundBus(std::array<uint8_t, 0x10000>& ram, Dsp& dsp)
-        : ram_(ram), dsp_(dsp), timers_{SoundTimer(128), SoundTimer(128), SoundTimer(16)} {}
+    SoundBus() : timers_{SoundTimer(128), SoundTimer(128), SoundTimer(16)} {}
+
+    // The audio RAM, which the bus holds (the DSP works on it too).
+    std::array<uint8_t, 0x10000>& Ram() { return ram_; }
+    const std::array<uint8_t, 0x10000>& Ram() const { return ram_; }
+    // The DSP the bus drives; set before the first access.
+    void AttachDsp(Dsp* dsp) { dsp_ = dsp; }
 
     // CPU clocks since the snapshot started.
     uint64_t Clock() const { return clock_; }
@@ -45,14 +49,19 @@ public:
     void Idle() { ++clock_; }
 
 private:
+    // A read of $F0-$FF or the boot-ROM area in the cycle starting at `now`.
     uint8_t ReadSpecial(uint16_t address, uint64_t now);
+    // A write to $F0-$FF (already in RAM) in the cycle starting at `now`.
     void WriteRegister(uint16_t address, uint8_t value, uint64_t now);
+    // CONTROL: timer enables, port clears, the boot ROM.
     void WriteControl(uint8_t value, uint64_t now);
+    // $F3: the DSP register that $F2 names, unless $F2 >= $80.
     void WriteDsp(uint8_t value, uint64_t now);
+    // Tells the listener of a KON write, with the keyed voices' registers.
     void ReportKeyOn(uint8_t kon, uint64_t clock);
 
-    std::array<uint8_t, 0x10000>& ram_;
-    Dsp& dsp_;
+    std::array<uint8_t, 0x10000> ram_{};
+    Dsp* dsp_ = nullptr;
     SoundTimer timers_[3];
     uint64_t clock_ = 0;
     uint8_t dspAddress_ = 0;

@@ -13,12 +13,13 @@ constexpr uint8_t kEchoWritesOff = 0x20;
 
 }  // namespace
 
-SoundProcessor::SoundProcessor() : dsp_(ram_.data()), bus_(ram_, dsp_), cpu_(bus_) {}
+SoundProcessor::SoundProcessor() : dsp_(bus_.Ram().data()), cpu_(bus_) { bus_.AttachDsp(&dsp_); }
 
 void SoundProcessor::Load(const SpcSnapshot& snapshot) {
-    ram_ = snapshot.ram;
+    auto& ram = bus_.Ram();
+    ram = snapshot.ram;
     // With the boot ROM mapped, the file's extra RAM is what lies under it.
-    if (ram_[kControl] & 0x80) std::copy(snapshot.extraRam.begin(), snapshot.extraRam.end(), ram_.begin() + kRomStart);
+    if (ram[kControl] & 0x80) std::copy(snapshot.extraRam.begin(), snapshot.extraRam.end(), ram.begin() + kRomStart);
     bus_.LoadRegistersFromRam();
     dsp_.Reset();
     dsp_.LoadSnapshotRegisters(snapshot.dsp.data());
@@ -31,19 +32,15 @@ void SoundProcessor::FillEchoRegion() {
     if (dsp_.Read(kFlg) & kEchoWritesOff) return;
     size_t start = static_cast<size_t>(dsp_.Read(kEsa)) << 8;
     size_t length = static_cast<size_t>(dsp_.Read(kEdl) & 15) * 2048;
-    std::fill(ram_.begin() + start, ram_.begin() + std::min(ram_.size(), start + length), 0xFF);
+    auto& ram = bus_.Ram();
+    std::fill(ram.begin() + start, ram.begin() + std::min(ram.size(), start + length), 0xFF);
 }
 
 size_t SoundProcessor::Run(size_t frames, int16_t* out) {
     sliceEnd_ += static_cast<uint64_t>(frames) * kClocksPerFrame;
     dsp_.SetOutput(out, out ? frames + kRunSlackFrames : 0);
-    while (bus_.Clock() < sliceEnd_) {
-        if (cpu_.Halted()) {
-            bus_.SkipTo(sliceEnd_);
-            break;
-        }
-        cpu_.Step();
-    }
+    cpu_.RunUntil(sliceEnd_);
+    if (cpu_.Halted()) bus_.SkipTo(sliceEnd_);
     dsp_.RunTo(sliceEnd_);
     return out ? dsp_.FramesWritten() : 0;
 }

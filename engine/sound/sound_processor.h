@@ -50,16 +50,16 @@ public:
     // The CPU registers between instructions.
     Spc700Registers CpuRegisters() const { return cpu_.Registers(); }
     // The audio RAM.
-    const uint8_t* Ram() const { return ram_.data(); }
+    const uint8_t* Ram() const { return bus_.Ram().data(); }
     // The DSP, for reading its registers.
     Dsp& GetDsp() { return dsp_; }
 
 private:
+    // $FF over the echo buffer's region when echo writes are on, as players do before playing.
     void FillEchoRegion();
 
-    std::array<uint8_t, 0x10000> ram_{};
-    Dsp dsp_;
     SoundBus bus_;
+    Dsp dsp_;
     Spc700<SoundBus> cpu_;
     uint64_t sliceEnd_ = 0;
 };

@@ -32,6 +32,10 @@ public:
     bool Halted() const { return halted_; }
     // Runs one instruction (nothing once halted).
     void Step();
+    // Runs instructions until the bus's Clock() reaches `end` or the CPU halts.
+    void RunUntil(uint64_t end) {
+        while (!halted_ && bus_.Clock() < end) Step();
+    }
 
 private:
     Bus& bus_;
@@ -40,9 +44,11 @@ private:
     Spc700Flags f_;
     bool halted_ = false;
 
-    // Bus cycles.
+    // One read cycle.
     uint8_t Read(uint16_t address) { return bus_.Read(address); }
+    // One write cycle.
     void Write(uint16_t address, uint8_t value) { bus_.Write(address, value); }
+    // One cycle without an access.
     void Idle() { bus_.Idle(); }
     // The next program byte.
     uint8_t Fetch() { return Read(pc_++); }
@@ -52,8 +58,9 @@ private:
     uint16_t Page(uint8_t offset) const { return static_cast<uint16_t>((f_.p ? 0x100 : 0) | offset); }
     // A fetched 16-bit absolute address.
     uint16_t FetchWord();
-    // The stack.
+    // The stack in page 1.
     void Push(uint8_t value) { Write(static_cast<uint16_t>(0x100 | sp_--), value); }
+    // Pops a byte.
     uint8_t Pop() { return Read(static_cast<uint16_t>(0x100 | ++sp_)); }
     // 16-bit reads from the direct page; the high byte's offset wraps in the page.
     uint16_t ReadPageWord(uint8_t offset);
@@ -70,37 +77,65 @@ private:
     uint16_t AddrIndDpX();
     uint16_t AddrIndDpY();
 
-    // Instruction groups (spc700_ops_*.h).
+    // Instruction groups (spc700_ops_*.h). `op` 0-5: OR AND EOR CMP ADC SBC;
+    // for shifts 0-5: ASL ROL LSR ROR DEC INC.
+    // A op= operand, in one of the forms of Spc700Mode.
     void Alu(int op, uint8_t mode);
+    // dp op= #imm.
     void AluImmediateToDp(int op);
+    // dp op= dp.
     void AluDpToDp(int op);
+    // (X) op= (Y).
     void AluIndirectPair(int op);
+    // Shift, increment or decrement of a memory byte.
     void ShiftMemory(int op, uint16_t address);
+    // The same on A.
     void ShiftA(int op);
+    // Reads the offset and jumps when `take`.
     void Branch(bool take);
+    // BBS/BBC dp.bit,rel.
     void BitBranch(uint8_t opcode);
+    // SET1/CLR1 dp.bit.
     void SetClearBit(uint8_t opcode);
+    // OR1/AND1/EOR1/MOV1/NOT1 on a 13-bit address's bit.
     void MemoryBitOp(uint8_t opcode);
+    // TSET1/TCLR1 !abs.
     void TestSetClear(bool set);
+    // CBNE dp,rel or dp+X,rel.
     void CompareBranch(bool indexed);
+    // DBNZ dp,rel.
     void DecrementBranchDp();
+    // DBNZ Y,rel.
     void DecrementBranchY();
+    // DECW/INCW/CMPW/ADDW/SUBW/MOVW.
     void WordOp(uint8_t opcode);
+    // Pushes PC and jumps (the part CALL, PCALL and TCALL share).
     void Call(uint16_t target);
+    // TCALL n.
     void TableCall(int n);
+    // BRK.
     void Break();
+    // RET, or RETI with restoreFlags.
     void Return(bool restoreFlags);
+    // PUSH reg.
     void PushRegister(uint8_t value);
+    // POP reg.
     uint8_t PopRegister();
-    void StoreA(uint16_t address) { Read(address); Write(address, a_); }
+    // A store: the chip reads the target first.
     void StoreReg(uint16_t address, uint8_t value) { Read(address); Write(address, value); }
+    // MUL YA.
     void Multiply();
+    // DIV YA,X.
     void Divide();
+    // DAA, or DAS with subtract.
     void DecimalAdjust(bool subtract);
+    // XCN.
     void Exchange();
+    // SLEEP and STOP.
     void Halt();
     // Two cycles, register-to-register: returns the value after setting N and Z.
     uint8_t Implied(uint8_t value) { DummyFetch(); f_.SetNZ(value); return value; }
+    // CMP reg,value.
     void Compare(uint8_t reg, uint8_t value) { f_.Compare(reg, value); }
 };
 

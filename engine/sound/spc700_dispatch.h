@@ -152,17 +152,17 @@ void Spc700<Bus>::Step() {
         case 0xEC: f_.SetNZ(y_ = Read(AddrAbs())); break;
 
         // Stores (each reads its target first, as the chip does).
-        case 0xC4: StoreA(AddrDp()); break;
-        case 0xC5: StoreA(AddrAbs()); break;
-        case 0xC6: StoreA(AddrIndX()); break;
-        case 0xC7: StoreA(AddrIndDpX()); break;
-        case 0xD4: StoreA(AddrDpX()); break;
-        case 0xD5: StoreA(AddrAbsX()); break;
-        case 0xD6: StoreA(AddrAbsY()); break;
+        case 0xC4: StoreReg(AddrDp(), a_); break;
+        case 0xC5: StoreReg(AddrAbs(), a_); break;
+        case 0xC6: StoreReg(AddrIndX(), a_); break;
+        case 0xC7: StoreReg(AddrIndDpX(), a_); break;
+        case 0xD4: StoreReg(AddrDpX(), a_); break;
+        case 0xD5: StoreReg(AddrAbsX(), a_); break;
+        case 0xD6: StoreReg(AddrAbsY(), a_); break;
         case 0xD7: {  // the store waits after the pointer, the loads before it
             uint16_t base = ReadPageWord(Fetch());
             Idle();
-            StoreA(static_cast<uint16_t>(base + y_));
+            StoreReg(static_cast<uint16_t>(base + y_), a_);
             break;
         }
         case 0xD8: StoreReg(AddrDp(), x_); break;

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/../.."
 
 build=build-fuzz
 seconds=${VOXTRAWL_FUZZ_SECONDS:-45}
-harnesses=(fuzz_rip fuzz_log fuzz_decoder fuzz_sample_set)
+harnesses=(fuzz_rip fuzz_log fuzz_decoder fuzz_sample_set fuzz_sound)
 sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOXTRAWL_FUZZ=ON \
