@@ -6,7 +6,9 @@ set(VOXTRAWL_SONG_SOURCES
     song/key_on_stats.cpp
     song/midi_file.cpp
     song/midi_song.cpp
+    song/set_midi.cpp
     song/simplex_search.cpp
+    song/song_play.cpp
     song/song_run.cpp
     song/voice_event_recorder.cpp
     song/volume_envelope.cpp

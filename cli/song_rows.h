@@ -1,0 +1,21 @@
+// What the song's run adds to the rows of list and the report: each
+// directory entry's key-ons, envelope and notes, and a summary of the run.
+#pragma once
+
+#include <string>
+
+#include "cli/sample_rows.h"
+#include "engine/song/song_play.h"
+
+// keyOns, firstKeyOn, envelope, envelopes and notes of a directory entry,
+// and songCents and agrees in its tuning.
+void AddSongFields(const SampleSet& set, const SetSample& sample, int32_t rate, const SongPlay& song,
+                   OrderedJson& row);
+// The run as the listing's "play": seconds, keyOns, entriesKeyed.
+OrderedJson SongSummaryJson(const SongPlay& song);
+// One line saying how long the song ran and what it keyed.
+std::string SongSummaryLine(const SongPlay& song);
+// The table's keys and envelope columns of an entry ("-" when never keyed).
+std::string SongColumns(const SetSample& sample, const SongPlay& song);
+// Their headings, aligned with SongColumns.
+std::string SongColumnHeadings();

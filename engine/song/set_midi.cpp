@@ -1,0 +1,43 @@
+#include "engine/song/set_midi.h"
+
+#include <cerrno>
+#include <map>
+#include <new>
+
+#include "engine/formats/sample_soundfont.h"
+
+MidiInstrumentOf SetMidiInstruments(const SampleSet& set, const std::vector<const SetSample*>& samples,
+                                    int32_t rate, uint8_t dir) {
+    std::vector<SoundFontSample> bank = SoundFontSamplesOf(set, samples, rate);
+    std::map<uint32_t, MidiInstrument> byEntry;
+    for (size_t k = 0; k < samples.size(); ++k) {
+        if (!samples[k]->fromDirectory) continue;
+        MidiInstrument instrument;
+        instrument.bank = static_cast<uint8_t>(k / 128);
+        instrument.program = static_cast<uint8_t>(k % 128);
+        instrument.unityKey = bank[k].rootKey - bank[k].correction / 100.0;
+        byEntry[samples[k]->entry.index] = instrument;
+    }
+    // Entries that repeat a saved one's words play its preset.
+    for (const SetSample& sample : set.samples) {
+        if (!sample.fromDirectory || sample.entry.sameAs < 0) continue;
+        auto saved = byEntry.find(static_cast<uint32_t>(sample.entry.sameAs));
+        if (saved != byEntry.end()) byEntry.emplace(sample.entry.index, saved->second);
+    }
+    return [byEntry, dir](uint8_t page, uint8_t srcn) -> std::optional<MidiInstrument> {
+        auto found = byEntry.find(srcn);
+        if (page != dir || found == byEntry.end()) return std::nullopt;
+        return found->second;
+    };
+}
+
+int WriteSongMidiFile(const SampleSet& set, const std::vector<const SetSample*>& samples, const SongPlay& song,
+                      int32_t rate, OutputFile& file, MidiSongCounts& counts) {
+    try {
+        std::vector<uint8_t> bytes = SongMidi(song.run.events, song.run.endClock,
+                                              SetMidiInstruments(set, samples, rate, song.listedDir), counts);
+        return WriteOutput(file, bytes.data(), bytes.size()) ? 0 : file.error;
+    } catch (const std::bad_alloc&) {
+        return ENOMEM;
+    }
+}

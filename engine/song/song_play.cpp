@@ -1,0 +1,49 @@
+#include "engine/song/song_play.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "engine/song/volume_envelope.h"
+#include "engine/sound/play_length.h"
+#include "engine/sound/sound_processor.h"
+
+const EntryPlay* SongPlay::Of(uint32_t index) const {
+    for (const EntryPlay& entry : entries)
+        if (entry.dir == listedDir && entry.srcn == index) return &entry;
+    return nullptr;
+}
+
+double DefaultPlaySeconds(const SpcSnapshot& snapshot) {
+    return static_cast<double>(TaggedPlayLength(snapshot).frames) / kFramesPerSecond;
+}
+
+bool PlaySnapshotSet(const SampleSet& set, const double* seconds, SongPlay& play) {
+    auto snapshot = std::make_unique<SpcSnapshot>();
+    if (!ReadSpcSnapshot(set.bytes.data(), set.bytes.size(), *snapshot)) return false;
+    play.seconds = seconds ? *seconds : DefaultPlaySeconds(*snapshot);
+    play.run = PlaySong(*snapshot, play.seconds);
+    std::vector<VoiceKeyOn> keyOns = KeyOnsOf(play.run.events);
+    play.keyOns = static_cast<uint32_t>(keyOns.size());
+    play.entries = GatherKeyOns(keyOns);
+    bool listed = set.directory.source != DirectorySource::Scan;
+    play.listedDir = listed ? static_cast<uint8_t>(set.directory.address >> 8) : play.run.startDir;
+    return true;
+}
+
+const EntryPlay* SavedSamplePlay(const SampleSet& set, const SetSample& sample, const SongPlay& song) {
+    if (!sample.fromDirectory) return nullptr;
+    const EntryPlay* best = song.Of(sample.entry.index);
+    for (const SetSample& other : set.samples) {
+        if (!other.fromDirectory || other.entry.sameAs != static_cast<int32_t>(sample.entry.index)) continue;
+        const EntryPlay* play = song.Of(other.entry.index);
+        if (play && (!best || play->keyOns > best->keyOns)) best = play;
+    }
+    return best;
+}
+
+std::vector<std::vector<SoundFontGenerator>> SongEnvelopeLayers(const SampleSet& set, const SetSample& sample,
+                                                                const SongPlay* song) {
+    const EntryPlay* play = song ? SavedSamplePlay(set, sample, *song) : nullptr;
+    if (!play) return {};
+    return {VolumeEnvelopeGenerators(VolumeEnvelopeOf(play->envelope))};
+}
