@@ -20,11 +20,14 @@
 #include "cli/native_path.h"
 #include "cli/paths.h"
 #include "cli/sample_options.h"
+#include "cli/song_rows.h"
 #include "cli/standard_output.h"
 #include "engine/files/file_system.h"
 #include "engine/files/path_names.h"
 #include "engine/formats/sample_writer.h"
 #include "engine/log/log_sink.h"
+#include "engine/log/shown_text.h"
+#include "engine/song/midi_song.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -260,8 +263,8 @@ bool Refused(const FileFormat& format, const SampleSet& set, const RipPlan& plan
 // (which may be a device or standard output) or named after the input;
 // the exit code.
 int SaveOneFile(const RipOptions& options, const SampleSet& set, const RipPlan& plan, const std::string& path,
-                const WriteSettings& settings, bool userNamed) {
-    const FileFormat& format = options.samples.Format();
+                const WriteSettings& settings, bool userNamed, const FileFormat* as = nullptr) {
+    const FileFormat& format = as ? *as : options.samples.Format();
     bool toOut = path == kStandardOutputPath;
     std::string shown = toOut ? "standard output" : Quoted(path);
     if (plan.files.empty()) return SayNothingWritten(set, shown);
@@ -323,19 +326,49 @@ std::string FolderOf(const std::string& path) {
     return parent.empty() ? "." : NativeFromPath(parent);
 }
 
+// --used-only: the entries the song keyed (or that share a keyed entry's words).
+void KeepUsed(const SampleSet& set, const SongPlay& song, RipPlan& plan) {
+    plan.files.erase(std::remove_if(plan.files.begin(), plan.files.end(),
+                                    [&](const PlannedFile& file) { return !SavedSamplePlay(set, *file.sample, song); }),
+                     plan.files.end());
+}
+
+// The song as NAME.mid with its SoundFont NAME.sf2 beside it; the exit code.
+int SaveSongPair(const RipOptions& options, const SampleSet& set, const RipPlan& plan, const std::string& midiPath,
+                 const WriteSettings& settings) {
+    if (!settings.song) return Refused(options.samples.Format(), set, plan, true, Quoted(midiPath), settings)
+                                  ? kExitFailed : kExitOk;
+    std::string soundFont = NativeFromPath(PathFromNative(midiPath).replace_extension(".sf2"));
+    if (int saved = SaveOneFile(options, set, plan, soundFont, settings, false, FindFileFormat("sf2"))) return saved;
+    return SaveOneFile(options, set, plan, midiPath, settings, false);
+}
+
 // One input: open it as a sample set, name what it writes, write it whole.
 int RipOne(CliLog& log, const RipOptions& options, const std::string& input, const Destination& destination) {
     SampleSet set;
     int status = OpenSampleInput(log, input, options.samples, options.settings, set);
     if (status != kExitOk) return status;
+    std::unique_ptr<SongPlay> song;
+    if ((status = PlayInputSong(set, options.samples, song)) != kExitOk) return status;
+    if (options.samples.usedOnly && !song && set.kind == InputKind::Spc) {
+        std::fprintf(stderr, "voxtrawl-cli: --used-only needs the song's run; it cannot go with --play 0.\n");
+        return kExitUsage;
+    }
+    if (song) LogPrint("\r\n%s", SongSummaryLine(*song).substr(2).c_str());
+    MidiSongCounts counts;
     WriteSettings settings;
+    settings.song = song.get();
+    settings.midiCounts = &counts;
     settings.rate = RateFor(set, options.samples, options.settings.rate);
     settings.brrLoopHeader = options.samples.brrLoopHeader;
     settings.bankName = NativeToUtf8(NativeFromPath(PathFromNative(set.path).filename()));
     settings.maxWavPcm = WavLimit();
     RipPlan plan = PlanFiles(set, options.samples.Format(), options.samples.skipSilent);
+    if (options.samples.usedOnly && song) KeepUsed(set, *song, plan);
     int saved = kExitOk;
-    if (!options.oneFile.empty()) saved = SaveOneFile(options, set, plan, options.oneFile, settings, true);
+    if (std::string(options.samples.Format().name) == "midi")
+        saved = SaveSongPair(options, set, plan, destination.path, settings);
+    else if (!options.oneFile.empty()) saved = SaveOneFile(options, set, plan, options.oneFile, settings, true);
     else if (!options.samples.Format().PerSample())
         saved = SaveOneFile(options, set, plan, destination.path, settings, false);
     else if (!destination.folder) saved = SaveFolder(options, set, plan, FolderOf(destination.path), settings, false);
@@ -397,6 +430,8 @@ void AddRipCommand(CLI::App& cli, CommandAction& action) {
         if (named && named != &format && !named->PerSample())
             throw CLI::ValidationError("--one-file", std::string("writes a ") + format.title + "; add --format " +
                                                          named->name + " for a " + named->title);
+        if (std::string(format.name) == "midi" && !options->oneFile.empty())
+            throw CLI::ValidationError("--format midi", "writes NAME.mid and NAME.sf2; it cannot go with --one-file");
         if (options->samples.brrLoopHeader && std::string(format.name) != "brr")
             throw CLI::ValidationError("--brr-loop-header", "needs --format brr");
         if (!options->oneFile.empty() && options->roms.size() != 1)

@@ -1,10 +1,12 @@
 #include "engine/song/set_midi.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <map>
 #include <new>
 
 #include "engine/formats/sample_soundfont.h"
+#include "engine/log/shown_text.h"
 
 MidiInstrumentOf SetMidiInstruments(const SampleSet& set, const std::vector<const SetSample*>& samples,
                                     int32_t rate, uint8_t dir) {
@@ -40,4 +42,34 @@ int WriteSongMidiFile(const SampleSet& set, const std::vector<const SetSample*>&
     } catch (const std::bad_alloc&) {
         return ENOMEM;
     }
+}
+
+int WriteMidiFormatFile(const SampleSet& set, const std::vector<const SetSample*>& samples,
+                        const WriteSettings& settings, OutputFile& file) {
+    if (!settings.song) return EINVAL;
+    MidiSongCounts counts;
+    int error = WriteSongMidiFile(set, samples, *settings.song, settings.rate, file, counts);
+    if (settings.midiCounts) *settings.midiCounts = counts;
+    return error;
+}
+
+std::string RefuseMidi(const SampleSet& set, const std::vector<const SetSample*>& /*samples*/,
+                       const std::vector<std::string>& /*names*/, bool /*joined*/, const std::string& shown,
+                       const WriteSettings& settings) {
+    if (settings.song) return "";
+    return "a MIDI file comes from playing an SPC snapshot's song" +
+           std::string(set.kind == InputKind::Spc ? " (not with --play 0)" : "; " + Quoted(set.path) + " is not one") +
+           ", so nothing was written to " + shown + ".";
+}
+
+std::string MidiNote(const std::string& path, size_t /*samples*/, const WriteSettings& settings) {
+    char text[256];
+    const MidiSongCounts* c = settings.midiCounts;
+    if (!c) return "\r\nSaved " + path + ".";
+    std::snprintf(text, sizeof text,
+                  "\r\nSaved %s: %u notes on %u voice tracks; %u noise key-ons left out, %u key-ons without a "
+                  "sound (pitch 0 or no preset).",
+                  path.c_str(), static_cast<unsigned>(c->notes), static_cast<unsigned>(c->tracks),
+                  static_cast<unsigned>(c->noiseKeyOns), static_cast<unsigned>(c->unplayedKeyOns));
+    return text;
 }

@@ -19,3 +19,14 @@ MidiInstrumentOf SetMidiInstruments(const SampleSet& set, const std::vector<cons
 // Writes the song into an open file; returns 0 or an errno value.
 int WriteSongMidiFile(const SampleSet& set, const std::vector<const SetSample*>& samples, const SongPlay& song,
                       int32_t rate, OutputFile& file, MidiSongCounts& counts);
+
+// The format's writer: settings.song as MIDI, its counts into
+// settings.midiCounts when given. Returns 0 or an errno value.
+int WriteMidiFormatFile(const SampleSet& set, const std::vector<const SetSample*>& samples,
+                        const WriteSettings& settings, OutputFile& file);
+// Only a played snapshot has a song.
+std::string RefuseMidi(const SampleSet& set, const std::vector<const SetSample*>& samples,
+                       const std::vector<std::string>& names, bool joined, const std::string& shown,
+                       const WriteSettings& settings);
+// "Saved PATH: N notes on T voice tracks ..."
+std::string MidiNote(const std::string& path, size_t samples, const WriteSettings& settings);
