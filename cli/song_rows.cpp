@@ -78,8 +78,8 @@ OrderedJson SongSummaryJson(const SongPlay& song) {
 
 std::string SongSummaryLine(const SongPlay& song) {
     char text[160];
-    std::snprintf(text, sizeof text, "# song played for %.3f s: %u key-ons of %zu directory entries",
-                  song.seconds, static_cast<unsigned>(song.keyOns), song.entries.size());
+    std::snprintf(text, sizeof text, "# song played for %.3f s: %u key-ons of %zu directory entries", song.seconds,
+                  static_cast<unsigned>(song.keyOns), song.entries.size());
     return text;
 }
 

@@ -8,8 +8,8 @@
 #include "engine/formats/sample_soundfont.h"
 #include "engine/log/shown_text.h"
 
-MidiInstrumentOf SetMidiInstruments(const SampleSet& set, const std::vector<const SetSample*>& samples,
-                                    int32_t rate, uint8_t dir) {
+MidiInstrumentOf SetMidiInstruments(const SampleSet& set, const std::vector<const SetSample*>& samples, int32_t rate,
+                                    uint8_t dir) {
     std::vector<SoundFontSample> bank = SoundFontSamplesOf(set, samples, rate);
     std::map<uint32_t, MidiInstrument> byEntry;
     for (size_t k = 0; k < samples.size(); ++k) {

@@ -14,8 +14,8 @@
 
 // Where each directory entry of the listed directory plays in the bank of
 // these samples; an entry with the same words as a saved one plays it.
-MidiInstrumentOf SetMidiInstruments(const SampleSet& set, const std::vector<const SetSample*>& samples,
-                                    int32_t rate, uint8_t dir);
+MidiInstrumentOf SetMidiInstruments(const SampleSet& set, const std::vector<const SetSample*>& samples, int32_t rate,
+                                    uint8_t dir);
 // Writes the song into an open file; returns 0 or an errno value.
 int WriteSongMidiFile(const SampleSet& set, const std::vector<const SetSample*>& samples, const SongPlay& song,
                       int32_t rate, OutputFile& file, MidiSongCounts& counts);

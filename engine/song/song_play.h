@@ -12,7 +12,7 @@
 #include "engine/song/song_run.h"
 
 struct SongPlay {
-    double seconds = 0;              // how long the song ran
+    double seconds = 0;  // how long the song ran
     SongRun run;
     std::vector<EntryPlay> entries;  // every entry keyed, by DIR page then SRCN
     uint32_t keyOns = 0;             // voices keyed in all

@@ -1,0 +1,123 @@
+// What list and rip make of an SPC's song: the key-ons per entry against
+// the reference logs, --play 0 adding nothing, --used-only, and the MIDI
+// file with its SoundFont as FluidSynth plays them.
+#include <fluidsynth.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/cli_runner.h"
+
+namespace {
+
+using Json = nlohmann::json;
+
+std::string Shared(const std::string& path) {
+    return std::string(VOXTRAWL_SOURCE_DIR) + "/../shared/testdata/spc/" + path;
+}
+
+// Key-ons per directory entry (SRCN) in the first 60 s of the reference log.
+std::map<int, int> ReferenceKeyOns(const std::string& name) {
+    std::map<int, int> counts;
+    std::ifstream in(Shared("reference/" + name + ".keyons.jsonl"));
+    for (std::string line; std::getline(in, line);) {
+        Json keyOn = Json::parse(line);
+        for (const Json& v : keyOn["voices"]) ++counts[v["srcn"].get<int>()];
+    }
+    return counts;
+}
+
+// The listing without what the song adds.
+Json WithoutSong(Json listing) {
+    listing.erase("play");
+    for (Json& row : listing["samples"]) {
+        for (const char* key : {"keyOns", "firstKeyOn", "envelope", "envelopes", "notes"}) row.erase(key);
+        if (row["tuning"].is_object()) row["tuning"].erase("songCents"), row["tuning"].erase("agrees");
+    }
+    return listing;
+}
+
+class SongCli : public CliRunTest {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(Shared("smashit.spc"))) GTEST_SKIP() << "no shared snapshots at " << Shared("");
+        CliRunTest::SetUp();
+    }
+};
+
+TEST_F(SongCli, ListsTheKeyOnsOfEachEntryAndNothingWithPlay0) {
+    for (const char* name : {"SNESPulseSRC", "ferris-nu", "lorom-template", "smashit"}) {
+        SCOPED_TRACE(name);
+        CliResult played = Run({"list", Shared(std::string(name) + ".spc"), "--json", "--play", "60"});
+        CliResult skipped = Run({"list", Shared(std::string(name) + ".spc"), "--json", "--play", "0"});
+        ASSERT_EQ(played.status, 0) << played.err;
+        Json listing = Json::parse(played.out);
+        std::map<int, int> expected = ReferenceKeyOns(name), got;
+        int total = 0;
+        for (const auto& [srcn, count] : expected) total += count;
+        EXPECT_EQ(listing["play"]["keyOns"], total);
+        for (const Json& row : listing["samples"])
+            if (row["keyOns"].get<int>() > 0) got[row["index"].get<int>()] = row["keyOns"];
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(WithoutSong(listing).dump(), Json::parse(skipped.out).dump());
+    }
+}
+
+TEST_F(SongCli, UsedOnlyKeepsTheEntriesTheSongKeys) {
+    CliResult r = Run({"rip", Shared("ferris-nu.spc"), "--used-only", "--play", "60", "--out", "used"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Entries(work + "/used"),
+              (std::vector<std::string>{"00.wav", "01.wav", "02.wav", "03.wav", "04.wav", "05.wav", "06.wav", "07.wav",
+                                        "08.wav", "09.wav", "0C.wav", "0D.wav"}));
+    Put("game.sfc", Bytes(0x8000, 0));
+    EXPECT_EQ(Run({"list", "game.sfc", "--play", "5"}).status, 2);
+    EXPECT_EQ(Run({"rip", Shared("ferris-nu.spc"), "--used-only", "--play", "0", "--out", "none"}).status, 2);
+}
+
+// FluidSynth's player reads the MIDI file back: one note-on per key-on.
+int PlayedNoteOns(const std::string& soundFont, const std::string& midi) {
+    fluid_settings_t* settings = new_fluid_settings();
+    fluid_settings_setnum(settings, "synth.sample-rate", 32000);
+    fluid_synth_t* synth = new_fluid_synth(settings);
+    fluid_player_t* player = new_fluid_player(synth);
+    int noteOns = 0;
+    fluid_player_set_playback_callback(
+        player,
+        [](void* data, fluid_midi_event_t* event) {
+            auto* counts = static_cast<std::pair<fluid_synth_t*, int*>*>(data);
+            if (fluid_midi_event_get_type(event) == 0x90 && fluid_midi_event_get_velocity(event) > 0) ++*counts->second;
+            return fluid_synth_handle_midi_event(counts->first, event);
+        },
+        new std::pair<fluid_synth_t*, int*>(synth, &noteOns));
+    EXPECT_GE(fluid_synth_sfload(synth, soundFont.c_str(), 1), 0);
+    EXPECT_EQ(fluid_player_add(player, midi.c_str()), FLUID_OK);
+    fluid_player_play(player);
+    std::vector<float> left(4096), right(4096);
+    while (fluid_player_get_status(player) == FLUID_PLAYER_PLAYING)
+        fluid_synth_write_float(synth, 4096, left.data(), 0, 1, right.data(), 0, 1);
+    delete_fluid_player(player);
+    delete_fluid_synth(synth);
+    delete_fluid_settings(settings);
+    return noteOns;
+}
+
+TEST_F(SongCli, MidiAndSoundFontPlayTheSong) {
+    CliResult r = Run({"rip", Shared("smashit.spc"), "--format", "midi", "--play", "20", "--out", "pair"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Entries(work + "/pair"), (std::vector<std::string>{"smashit.mid", "smashit.sf2"}));
+    int keyOns = 0;
+    std::ifstream in(Shared("reference/smashit.keyons.jsonl"));
+    for (std::string line; std::getline(in, line);) {
+        Json keyOn = Json::parse(line);
+        if (keyOn["t"].get<double>() < 20) keyOns += static_cast<int>(keyOn["voices"].size());
+    }
+    EXPECT_EQ(PlayedNoteOns(work + "/pair/smashit.sf2", work + "/pair/smashit.mid"), keyOns);
+    EXPECT_NE(r.out.find(std::to_string(keyOns) + " notes on 8 voice tracks"), std::string::npos) << r.out;
+}
+
+}  // namespace
