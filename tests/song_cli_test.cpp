@@ -57,13 +57,10 @@ TEST_F(SongCli, ListsTheKeyOnsOfEachEntryAndNothingWithPlay0) {
         CliResult skipped = Run({"list", Shared(std::string(name) + ".spc"), "--json", "--play", "0"});
         ASSERT_EQ(played.status, 0) << played.err;
         Json listing = Json::parse(played.out);
-        std::map<int, int> expected = ReferenceKeyOns(name), got;
-        int total = 0;
-        for (const auto& [srcn, count] : expected) total += count;
-        EXPECT_EQ(listing["play"]["keyOns"], total);
+        std::map<int, int> got;
         for (const Json& row : listing["samples"])
             if (row["keyOns"].get<int>() > 0) got[row["index"].get<int>()] = row["keyOns"];
-        EXPECT_EQ(got, expected);
+        EXPECT_EQ(got, ReferenceKeyOns(name));
         EXPECT_EQ(WithoutSong(listing).dump(), Json::parse(skipped.out).dump());
     }
 }
