@@ -73,13 +73,15 @@ void AddSongFields(const SampleSet& set, const SetSample& sample, int32_t rate, 
 OrderedJson SongSummaryJson(const SongPlay& song) {
     return {{"seconds", std::round(song.seconds * 1000.0) / 1000.0},
             {"keyOns", song.keyOns},
-            {"entriesKeyed", song.entries.size()}};
+            {"entriesKeyed", song.entries.size()},
+            {"truncated", song.run.truncated}};
 }
 
 std::string SongSummaryLine(const SongPlay& song) {
     char text[160];
-    std::snprintf(text, sizeof text, "# song played for %.3f s: %u key-ons of %zu directory entries", song.seconds,
-                  static_cast<unsigned>(song.keyOns), song.entries.size());
+    std::snprintf(text, sizeof text, "# song played for %.3f s: %u key-ons of %zu directory entries%s", song.seconds,
+                  static_cast<unsigned>(song.keyOns), song.entries.size(),
+                  song.run.truncated ? " (recorded until the event limit)" : "");
     return text;
 }
 

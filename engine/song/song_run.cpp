@@ -32,5 +32,6 @@ SongRun PlaySong(const SpcSnapshot& snapshot, double seconds) {
     run.events = recorder.Events();
     run.endClock = static_cast<uint64_t>(frames) * kClocksPerFrame;
     run.startDir = snapshot.dsp[kDir];
+    run.truncated = recorder.Truncated();
     return run;
 }

@@ -14,7 +14,8 @@ constexpr double kLongestPlaySeconds = 3600;
 struct SongRun {
     std::vector<VoiceEvent> events;  // in time order
     uint64_t endClock = 0;           // CPU clocks run
-    uint8_t startDir = 0;            // DIR in the snapshot: the listed directory's page
+    uint8_t startDir = 0;            // DIR in the snapshot
+    bool truncated = false;          // events past kMaxVoiceEvents were left out
 };
 
 // Plays the snapshot for seconds (0..kLongestPlaySeconds). May throw

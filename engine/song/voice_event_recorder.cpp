@@ -41,6 +41,7 @@ std::vector<VoiceKeyOn> KeyOnsOf(const std::vector<VoiceEvent>& events) {
 void VoiceEventRecorder::Start(const uint8_t registers[128]) {
     std::copy_n(registers, 128, registers_);
     events_.clear();
+    truncated_ = false;
     std::fill(std::begin(sounding_), std::end(sounding_), false);
     if (registers_[kKon] != 0) KeyOn(0, registers_[kKon]);
 }
@@ -60,6 +61,10 @@ VoiceState VoiceEventRecorder::StateOf(uint8_t voice) const {
 }
 
 void VoiceEventRecorder::Add(uint64_t clock, uint8_t voice, VoiceEventKind kind) {
+    if (events_.size() == kMaxVoiceEvents) {
+        truncated_ = true;
+        return;
+    }
     events_.push_back({clock, voice, kind, StateOf(voice)});
 }
 

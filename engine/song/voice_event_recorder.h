@@ -2,11 +2,16 @@
 // into voice events, watching the sound processor as its DSP observer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "engine/song/voice_events.h"
 #include "engine/sound/dsp_observer.h"
+
+// The most events a recorder keeps (about 100 MB): a program that rewrites
+// pitches without pause for an hour stops being recorded there.
+constexpr size_t kMaxVoiceEvents = size_t{1} << 22;
 
 class VoiceEventRecorder : public DspObserver {
 public:
@@ -19,6 +24,8 @@ public:
     void OnVoiceEnd(uint64_t clock, uint8_t voice, bool stopped) override;
     // Everything recorded so far, in time order.
     const std::vector<VoiceEvent>& Events() const { return events_; }
+    // Whether events past kMaxVoiceEvents were left out.
+    bool Truncated() const { return truncated_; }
 
 private:
     VoiceState StateOf(uint8_t voice) const;
@@ -30,4 +37,5 @@ private:
     bool sounding_[8] = {};
     uint64_t keyedAt_[8] = {};
     std::vector<VoiceEvent> events_;
+    bool truncated_ = false;
 };
