@@ -336,8 +336,9 @@ void KeepUsed(const SampleSet& set, const SongPlay& song, RipPlan& plan) {
 // The song as NAME.mid with its SoundFont NAME.sf2 beside it; the exit code.
 int SaveSongPair(const RipOptions& options, const SampleSet& set, const RipPlan& plan, const std::string& midiPath,
                  const WriteSettings& settings) {
-    if (!settings.song) return Refused(options.samples.Format(), set, plan, true, Quoted(midiPath), settings)
-                                  ? kExitFailed : kExitOk;
+    // Only a snapshot's run has a song: like render, anything else is a usage error.
+    if (!settings.song && Refused(options.samples.Format(), set, plan, true, Quoted(midiPath), settings))
+        return kExitUsage;
     std::string soundFont = NativeFromPath(PathFromNative(midiPath).replace_extension(".sf2"));
     if (int saved = SaveOneFile(options, set, plan, soundFont, settings, false, FindFileFormat("sf2"))) return saved;
     return SaveOneFile(options, set, plan, midiPath, settings, false);

@@ -74,6 +74,10 @@ TEST_F(SongCli, UsedOnlyKeepsTheEntriesTheSongKeys) {
     Put("game.sfc", Bytes(0x8000, 0));
     EXPECT_EQ(Run({"list", "game.sfc", "--play", "5"}).status, 2);
     EXPECT_EQ(Run({"rip", Shared("ferris-nu.spc"), "--used-only", "--play", "0", "--out", "none"}).status, 2);
+    CliResult rom = Run({"rip", "game.sfc", "--format", "midi"});
+    EXPECT_EQ(rom.status, 2);
+    EXPECT_NE(rom.err.find("a MIDI file comes from playing an SPC snapshot's song"), std::string::npos) << rom.err;
+    EXPECT_FALSE(std::filesystem::exists(work + "/game.mid"));
 }
 
 // FluidSynth's player reads the MIDI file back: one note-on per key-on.
