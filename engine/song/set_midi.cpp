@@ -68,8 +68,9 @@ std::string MidiNote(const std::string& path, size_t /*samples*/, const WriteSet
     if (!c) return "\r\nSaved " + path + ".";
     std::snprintf(text, sizeof text,
                   "\r\nSaved %s: %u notes on %u voice tracks; %u noise key-ons left out, %u key-ons without a "
-                  "sound (pitch 0 or no preset).",
+                  "sound (pitch 0 or no preset), %u pitch changes beyond the bend range.",
                   path.c_str(), static_cast<unsigned>(c->notes), static_cast<unsigned>(c->tracks),
-                  static_cast<unsigned>(c->noiseKeyOns), static_cast<unsigned>(c->unplayedKeyOns));
+                  static_cast<unsigned>(c->noiseKeyOns), static_cast<unsigned>(c->unplayedKeyOns),
+                  static_cast<unsigned>(c->bendsClamped));
     return text;
 }
