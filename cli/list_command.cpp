@@ -29,6 +29,7 @@ void PrintJson(const ListOptions& options, const SampleSet& set, int32_t rate, c
         samples.push_back(SampleJson(set, sample, rate));
         if (song) AddSongFields(set, sample, rate, *song, samples.back());
     }
+    if (song) AddPlaybackRows(set, *song, samples);
     OrderedJson listing = {{"rom", NativeToUtf8(options.rom)}, {"rate", rate}, {"minRunBytes", options.settings.minRun}};
     AddSetFields(set, listing);
     if (song) listing["play"] = SongSummaryJson(*song);
@@ -49,6 +50,7 @@ int RunList(const ListOptions& options) {
         PrintJson(options, set, rate, song.get());
     } else if (status == kExitOk) {
         PrintSetTable(set, rate, song.get());
+        if (song) PrintPlaybackLines(set, *song);
         if (song) std::printf("%s\n", SongSummaryLine(*song).c_str());
     }
     return status == kExitOk && set.memoryDropped ? kExitFailed : status;

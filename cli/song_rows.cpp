@@ -58,7 +58,7 @@ void AddSongFields(const SampleSet& set, const SetSample& sample, int32_t rate, 
     row["keyOns"] = play ? play->keyOns : 0;
     row["firstKeyOn"] = play ? OrderedJson(std::round(play->firstKeyOn * 1e6) / 1e6) : OrderedJson(nullptr);
     row["envelope"] = play ? EnvelopeJson(play->envelope) : OrderedJson(nullptr);
-    row["envelopes"] = play ? play->envelopes : 0;
+    row["envelopes"] = play ? play->envelopes : 0u;
     Tuning tuning;
     bool tuned = set.LoopTuning(sample, rate, tuning);
     std::optional<NoteRange> notes;
@@ -68,6 +68,46 @@ void AddSongFields(const SampleSet& set, const SetSample& sample, int32_t rate, 
     std::optional<double> cents = SongCents(*play);
     row["tuning"]["songCents"] = cents ? OrderedJson(std::round(*cents * 100.0) / 100.0) : OrderedJson(nullptr);
     row["tuning"]["agrees"] = cents ? OrderedJson(TuningAgrees(tuning.cents, *cents)) : OrderedJson(nullptr);
+}
+
+namespace {
+
+// The song's fields of an entry keyed this way, notes from key 60 for pitch $1000.
+void AddPlayFields(const EntryPlay& play, OrderedJson& row) {
+    row["keyOns"] = play.keyOns;
+    row["firstKeyOn"] = std::round(play.firstKeyOn * 1e6) / 1e6;
+    row["envelope"] = EnvelopeJson(play.envelope);
+    row["envelopes"] = play.envelopes;
+    std::optional<NoteRange> notes = NotesPlayed(play, std::nullopt);
+    row["notes"] = notes ? OrderedJson({{"low", notes->low}, {"high", notes->high}}) : OrderedJson(nullptr);
+}
+
+}  // namespace
+
+void AddPlaybackRows(const SampleSet& set, const SongPlay& song, OrderedJson& samples) {
+    for (const PlaybackEntry& found : PlaybackEntries(set, song)) {
+        const SpcSample& spc = found.entry;
+        OrderedJson row = {{"index", spc.index},
+                           {"dir", found.play->dir * 0x100},
+                           {"directorySource", "playback"},
+                           {"aramStart", spc.start},
+                           {"aramLoop", spc.LoopKnown() ? OrderedJson(spc.loopAddress) : OrderedJson(nullptr)},
+                           {"aramEnd", found.chainEnds ? OrderedJson(spc.end) : OrderedJson(nullptr)},
+                           {"loopIsOffset", spc.loop == LoopKind::Offset}};
+        AddPlayFields(*found.play, row);
+        samples.push_back(row);
+    }
+}
+
+void PrintPlaybackLines(const SampleSet& set, const SongPlay& song) {
+    for (const PlaybackEntry& found : PlaybackEntries(set, song)) {
+        const SpcSample& spc = found.entry;
+        std::printf("# played, not in the listed directory: entry %02X of the directory at $%04X, blocks at $%04X, "
+                    "%u key-ons, %s\n",
+                    static_cast<unsigned>(spc.index), static_cast<unsigned>(found.play->dir * 0x100),
+                    static_cast<unsigned>(spc.start), static_cast<unsigned>(found.play->keyOns),
+                    ShortEnvelope(found.play->envelope).c_str());
+    }
 }
 
 OrderedJson SongSummaryJson(const SongPlay& song) {

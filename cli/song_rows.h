@@ -14,6 +14,12 @@ void AddSongFields(const SampleSet& set, const SetSample& sample, int32_t rate, 
 OrderedJson SongSummaryJson(const SongPlay& song);
 // One line saying how long the song ran and what it keyed.
 std::string SongSummaryLine(const SongPlay& song);
+// Rows for the entries the song keyed outside the listed directory:
+// index, dir, directorySource "playback", aramStart, aramLoop, aramEnd,
+// loopIsOffset and the song's fields.
+void AddPlaybackRows(const SampleSet& set, const SongPlay& song, OrderedJson& samples);
+// Their lines under the table.
+void PrintPlaybackLines(const SampleSet& set, const SongPlay& song);
 // The table's keys and envelope columns of an entry ("-" when never keyed).
 std::string SongColumns(const SetSample& sample, const SongPlay& song);
 // Their headings, aligned with SongColumns.

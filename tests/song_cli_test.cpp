@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/cli_runner.h"
+#include "tests/spc_builder.h"
 
 namespace {
 
@@ -78,6 +79,32 @@ TEST_F(SongCli, UsedOnlyKeepsTheEntriesTheSongKeys) {
     EXPECT_EQ(rom.status, 2);
     EXPECT_NE(rom.err.find("a MIDI file comes from playing an SPC snapshot's song"), std::string::npos) << rom.err;
     EXPECT_FALSE(std::filesystem::exists(work + "/game.mid"));
+}
+
+// A driver that sets DIR only once it runs (from RAM, as no known store
+// does), then keys entry 0 of that directory: listed as found by playback.
+TEST_F(SongCli, ListsEntriesOnlyTheRunFinds) {
+    SpcBuilder spc;
+    spc.Put(0x0200, {0x8F, 0x5D, 0xF2, 0xE4, 0x10, 0xC4, 0xF3, 0x8F, 0x4C, 0xF2, 0x8F, 0x01, 0xF3, 0xEF});
+    spc.Put(0x0010, {0x30});
+    spc.PutEntry(0x3000, 0, 0x3100, 0x3100);
+    spc.Put(0x3100, EncodeInstrument(2, true));
+    spc.SetVoice(0, 0);
+    spc.Dsp()[0x05] = 0x8F;
+    spc.Dsp()[0x6C] = 0x20;
+    spc.file[0x25] = 0x00, spc.file[0x26] = 0x02;
+    Put("late.spc", spc.file);
+    CliResult r = Run({"list", "late.spc", "--json", "--play", "1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Json row = Json::parse(r.out)["samples"].back();
+    EXPECT_EQ(row["directorySource"], "playback");
+    EXPECT_EQ(row["dir"], 0x3000);
+    EXPECT_EQ(row["index"], 0);
+    EXPECT_EQ(row["aramStart"], 0x3100);
+    EXPECT_EQ(row["aramEnd"], 0x3109);
+    EXPECT_EQ(row["aramLoop"], 0x3100);
+    EXPECT_EQ(row["keyOns"], 1);
+    EXPECT_EQ(row["envelope"]["mode"], "adsr");
 }
 
 // FluidSynth's player reads the MIDI file back: one note-on per key-on.

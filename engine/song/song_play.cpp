@@ -30,6 +30,30 @@ bool PlaySnapshotSet(const SampleSet& set, const double* seconds, SongPlay& play
     return true;
 }
 
+std::vector<PlaybackEntry> PlaybackEntries(const SampleSet& set, const SongPlay& song) {
+    std::vector<PlaybackEntry> found;
+    const std::vector<uint8_t>& ram = song.run.ram;
+    if (ram.size() < 0x10000) return found;
+    for (const EntryPlay& play : song.entries) {
+        bool listed = play.dir == song.listedDir &&
+                      std::any_of(set.samples.begin(), set.samples.end(), [&](const SetSample& s) {
+                          return s.fromDirectory && s.entry.index == play.srcn;
+                      });
+        if (listed) continue;
+        uint32_t at = play.dir * 0x100u + play.srcn * 4u;
+        PlaybackEntry entry{&play, SpcSample{}, false};
+        entry.entry.index = play.srcn;
+        entry.entry.start = static_cast<uint32_t>(ram[at & 0xFFFF] | ram[(at + 1) & 0xFFFF] << 8);
+        entry.entry.loopWord = static_cast<uint16_t>(ram[(at + 2) & 0xFFFF] | ram[(at + 3) & 0xFFFF] << 8);
+        entry.entry.loop = LoopKind::None;
+        entry.entry.sameAs = -1;
+        entry.chainEnds = FindChainEnd(ram.data(), entry.entry.start, entry.entry.end);
+        if (entry.chainEnds) ResolveLoop(ram.data(), entry.entry);
+        found.push_back(entry);
+    }
+    return found;
+}
+
 const EntryPlay* SavedSamplePlay(const SampleSet& set, const SetSample& sample, const SongPlay& song) {
     if (!sample.fromDirectory) return nullptr;
     const EntryPlay* best = song.Of(sample.entry.index);

@@ -32,6 +32,16 @@ double DefaultPlaySeconds(const SpcSnapshot& snapshot);
 // throw std::bad_alloc.
 bool PlaySnapshotSet(const SampleSet& set, const double* seconds, SongPlay& play);
 
+// An entry the song keyed that the listing does not hold: in another
+// directory page (the driver set DIR once it ran) or past the listed
+// entries, read from audio RAM as the run left it.
+struct PlaybackEntry {
+    const EntryPlay* play;
+    SpcSample entry;      // index, start, loop; end 0 when its chain leaves audio RAM
+    bool chainEnds;       // its blocks reach an end block inside audio RAM
+};
+std::vector<PlaybackEntry> PlaybackEntries(const SampleSet& set, const SongPlay& song);
+
 // The key-ons that a saved sample stands for: its own entry's or those of
 // an entry with the same words, whichever was keyed most; nullptr: none.
 const EntryPlay* SavedSamplePlay(const SampleSet& set, const SetSample& sample, const SongPlay& song);

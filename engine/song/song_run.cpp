@@ -33,5 +33,6 @@ SongRun PlaySong(const SpcSnapshot& snapshot, double seconds) {
     run.endClock = static_cast<uint64_t>(frames) * kClocksPerFrame;
     run.startDir = snapshot.dsp[kDir];
     run.truncated = recorder.Truncated();
+    run.ram.assign(processor->Ram(), processor->Ram() + 0x10000);
     return run;
 }

@@ -16,6 +16,7 @@ struct SongRun {
     uint64_t endClock = 0;           // CPU clocks run
     uint8_t startDir = 0;            // DIR in the snapshot
     bool truncated = false;          // events past kMaxVoiceEvents were left out
+    std::vector<uint8_t> ram;        // the 64 KiB of audio RAM as the run left it
 };
 
 // Plays the snapshot for seconds (0..kLongestPlaySeconds). May throw
