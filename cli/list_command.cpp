@@ -51,7 +51,7 @@ int RunList(const ListOptions& options) {
     } else if (status == kExitOk) {
         PrintSetTable(set, rate, song.get());
         if (song) PrintPlaybackLines(set, *song);
-        if (song) std::printf("%s\n", SongSummaryLine(*song).c_str());
+        if (song) std::printf("# %s\n", SongSummaryLine(*song).c_str());
     }
     return status == kExitOk && set.memoryDropped ? kExitFailed : status;
 }

@@ -340,6 +340,10 @@ int SaveSongPair(const RipOptions& options, const SampleSet& set, const RipPlan&
     if (!settings.song && Refused(options.samples.Format(), set, plan, true, Quoted(midiPath), settings))
         return kExitUsage;
     std::string soundFont = NativeFromPath(PathFromNative(midiPath).replace_extension(".sf2"));
+    // Both targets are checked before either is written.
+    if (!plan.files.empty()) {
+        if (int guarded = GuardTargets(options, {soundFont, midiPath}, {soundFont, midiPath})) return guarded;
+    }
     if (int saved = SaveOneFile(options, set, plan, soundFont, settings, false, FindFileFormat("sf2"))) return saved;
     return SaveOneFile(options, set, plan, midiPath, settings, false);
 }
@@ -355,7 +359,7 @@ int RipOne(CliLog& log, const RipOptions& options, const std::string& input, con
         std::fprintf(stderr, "voxtrawl-cli: --used-only needs the song's run; it cannot go with --play 0.\n");
         return kExitUsage;
     }
-    if (song) LogPrint("\r\n%s", SongSummaryLine(*song).substr(2).c_str());
+    if (song) LogPrint("\r\n%s", SongSummaryLine(*song).c_str());
     MidiSongCounts counts;
     WriteSettings settings;
     settings.song = song.get();

@@ -119,7 +119,7 @@ OrderedJson SongSummaryJson(const SongPlay& song) {
 
 std::string SongSummaryLine(const SongPlay& song) {
     char text[160];
-    std::snprintf(text, sizeof text, "# song played for %.3f s: %u key-ons of %zu directory entries%s", song.seconds,
+    std::snprintf(text, sizeof text, "Song played for %.3f s: %u key-ons of %zu directory entries%s", song.seconds,
                   static_cast<unsigned>(song.keyOns), song.entries.size(),
                   song.run.truncated ? " (recorded until the event limit)" : "");
     return text;
