@@ -78,7 +78,7 @@ RunOutcome DecodeRun() {
     uint64_t wideSize = DecodedSize(app.runStart, app.runEnd);
     // A run of over a gigabyte decodes to more than a WAVE file can hold;
     // a 32-bit size would wrap and store a cut sample as if it were whole.
-    if (!FitsOneWavFile(wideSize)) {
+    if (wideSize > kMaxRunPcmBytes) {
         LogPrint("\r\nError allocating %s bytes.", std::to_string(wideSize).c_str());
         return RunOutcome::kNoMemory;
     }

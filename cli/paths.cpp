@@ -3,19 +3,18 @@
 #include <filesystem>
 
 #include "cli/native_path.h"
-#include "engine/files/file_system.h"
+#include "engine/files/path_names.h"
 
 namespace fs = std::filesystem;
 
 std::string RipFolderFor(const std::string& romPath) {
-    fs::path path = PathFromNative(romPath);
     // A name such as ".hidden" has no extension: it gets the "_" too.
-    if (!path.has_filename() || path.extension().empty()) return romPath + "_";
-    return NativeFromPath(path.replace_extension());
+    size_t extension = FileName(romPath).size() - FileStem(romPath).size();
+    return extension == 0 ? romPath + "_" : romPath.substr(0, romPath.size() - extension);
 }
 
 std::string RipFolderUnder(const std::string& out, const std::string& romPath) {
-    std::string romName = NativeFromPath(PathFromNative(romPath).filename());
+    std::string romName = FileName(romPath);
     return NativeFromPath(PathFromNative(out) / PathFromNative(RipFolderFor(romName)));
 }
 

@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -26,7 +28,6 @@
 #include "engine/files/path_names.h"
 #include "engine/formats/sample_writer.h"
 #include "engine/log/log_sink.h"
-#include "engine/log/shown_text.h"
 #include "engine/song/midi_song.h"
 
 #ifdef _WIN32
@@ -122,6 +123,13 @@ bool NameOrder(const std::string& a, const std::string& b) {
     return key(a) < key(b);
 }
 
+// The files a rip writes, resolved, for comparing.
+std::set<fs::path> ResolvedAll(const std::vector<std::string>& files) {
+    std::set<fs::path> resolved;
+    for (const std::string& file : files) resolved.insert(Resolved(file));
+    return resolved;
+}
+
 // The regular files in a folder named as a rip names its samples.
 std::vector<std::string> SampleFilesIn(const std::string& folder) {
     std::vector<std::string> names;
@@ -138,16 +146,37 @@ std::vector<std::string> SampleFilesIn(const std::string& folder) {
     return names;
 }
 
-// An output that is one of the inputs would destroy it.
-bool OverwritesInput(const RipOptions& options, const std::vector<std::string>& outputs) {
+// The sample files in a folder that this command does not write.
+std::vector<std::string> EarlierFilesIn(const std::string& folder, const std::set<fs::path>& commandFiles) {
+    std::vector<std::string> earlier;
+    for (const std::string& name : SampleFilesIn(folder))
+        if (!commandFiles.count(Resolved(InFolder(folder, name)))) earlier.push_back(name);
+    return earlier;
+}
+
+// The input a file is (or links to), or nullptr.
+const std::string* InputAt(const RipOptions& options, const std::string& file) {
+    for (const std::string& input : options.roms)
+        if (SameFile(file, input)) return &input;
+    return nullptr;
+}
+
+// An output that is one of the inputs would destroy it; --clean would
+// remove one that lies among an earlier rip's files. Names the first.
+bool OverwritesInput(const RipOptions& options, const std::vector<std::string>& outputs, bool removed = false) {
     for (const std::string& output : outputs) {
-        for (const std::string& rom : options.roms) {
-            if (!SameFile(output, rom)) continue;
-            std::fprintf(stderr, "voxtrawl-cli: %s is the ROM %s itself (or a link to it); writing there would "
-                                 "destroy the ROM. Choose another output.\n",
-                         Quoted(output).c_str(), Quoted(rom).c_str());
-            return true;
-        }
+        const std::string* input = InputAt(options, output);
+        if (!input) continue;
+        const char* kind = InputKindName(InputKindOf(*input));
+        if (removed)
+            std::fprintf(stderr, "voxtrawl-cli: %s is the %s %s itself (or a link to it); --clean would remove it. "
+                                 "Rip without --clean, or move it out of the folder.\n",
+                         Quoted(output).c_str(), kind, Quoted(*input).c_str());
+        else
+            std::fprintf(stderr, "voxtrawl-cli: %s is the %s %s itself (or a link to it); writing there would "
+                                 "destroy the %s. Choose another output.\n",
+                         Quoted(output).c_str(), kind, Quoted(*input).c_str(), kind);
+        return true;
     }
     return false;
 }
@@ -193,11 +222,10 @@ bool CreateFolder(const std::string& folder) {
 }
 
 // --clean: removes the sample files of an earlier rip, and nothing else.
-bool CleanFolder(const std::string& folder, const std::vector<std::string>& earlier) {
-    for (const std::string& name : earlier) {
-        if (int error = RemoveFile(InFolder(folder, name))) {
-            std::fprintf(stderr, "voxtrawl-cli: cannot remove %s: %s\n", Quoted(InFolder(folder, name)).c_str(),
-                         std::strerror(error));
+bool CleanFolder(const std::vector<std::string>& earlier) {
+    for (const std::string& path : earlier) {
+        if (int error = RemoveFile(path)) {
+            std::fprintf(stderr, "voxtrawl-cli: cannot remove %s: %s\n", Quoted(path).c_str(), std::strerror(error));
             return false;
         }
     }
@@ -205,14 +233,12 @@ bool CleanFolder(const std::string& folder, const std::vector<std::string>& earl
 }
 
 // Sample files beside the ones just written are an earlier rip's, and
-// would pass for this one's.
-void NoteStaleFiles(const std::string& folder, const RipPlan& plan, bool clean) {
+// would pass for this one's; the command's own inputs and files are not.
+void NoteStaleFiles(const RipOptions& options, const std::string& folder, const std::set<fs::path>& commandFiles,
+                    bool clean) {
     std::vector<std::string> stale;
-    for (const std::string& name : SampleFilesIn(folder)) {
-        bool ours = std::any_of(plan.files.begin(), plan.files.end(),
-                                [&name](const PlannedFile& file) { return file.name == name; });
-        if (!ours) stale.push_back(name);
-    }
+    for (const std::string& name : EarlierFilesIn(folder, commandFiles))
+        if (!InputAt(options, InFolder(folder, name))) stale.push_back(name);
     if (stale.empty()) return;
     std::string range;
     for (size_t i = 0; i < stale.size() && i < 5; ++i) range += (i ? ", " : "") + ShownText(stale[i]);
@@ -237,23 +263,42 @@ int SayNothingWritten(const SampleSet& set, const std::string& shown) {
     return kExitOk;
 }
 
+// One input of the command, opened and planned before anything is written:
+// its set, the files it writes and where they go.
+struct PlannedInput {
+    int status = kExitOk;  // of opening it
+    SampleSet set;
+    RipPlan plan;
+    WriteSettings settings;
+    std::string folder;                 // of its files, when it writes one per sample
+    bool numbered = false;              // a folder of numbered files, cleaned and checked for stale ones
+    std::string file;                   // its one file, when it writes one per set
+    bool userNamed = false;             // that file is --one-file's
+    std::vector<std::string> targets;   // every file it writes
+    std::unique_ptr<SongPlay> song;     // an SPC's run, unless --play 0
+    MidiSongCounts midiCounts;          // what its MIDI file holds, once written
+    std::string soundFont;              // --format midi: the SoundFont beside the MIDI file
+};
+
 // The guards of every file a rip is about to write or remove, applied
 // before any is: none may be an input, and none of those the program names
 // may be a pipe, device or folder. Returns kExitOk or the exit code.
-int GuardTargets(const RipOptions& options, const std::vector<std::string>& touched,
-                 const std::vector<std::string>& named) {
-    if (OverwritesInput(options, touched)) return kExitUsage;
+int GuardTargets(const RipOptions& options, const std::vector<std::string>& written,
+                 const std::vector<std::string>& removed, const std::vector<std::string>& named) {
+    if (OverwritesInput(options, written) || OverwritesInput(options, removed, true)) return kExitUsage;
     if (TakenByOther(named)) return kExitFailed;
     return kExitOk;
 }
 
+// The format of the song and its SoundFont.
+bool IsMidi(const FileFormat& format) { return std::string(format.name) == "midi"; }
+
 // A format's refusal of these samples, said on stderr; true when refused.
-bool Refused(const FileFormat& format, const SampleSet& set, const RipPlan& plan, bool joined,
-             const std::string& shown, const WriteSettings& settings) {
+bool Refused(const FileFormat& format, const PlannedInput& input, bool joined, const std::string& shown) {
     if (!format.refusal) return false;
     std::vector<std::string> names;
-    for (const PlannedFile& file : plan.files) names.push_back(file.name);
-    std::string refusal = format.refusal(set, PlannedSamples(plan), names, joined, shown, settings);
+    for (const PlannedFile& file : input.plan.files) names.push_back(file.name);
+    std::string refusal = format.refusal(input.set, PlannedSamples(input.plan), names, joined, shown, input.settings);
     if (refusal.empty()) return false;
     std::fprintf(stderr, "voxtrawl-cli: %s\n", refusal.c_str());
     return true;
@@ -262,31 +307,35 @@ bool Refused(const FileFormat& format, const SampleSet& set, const RipPlan& plan
 // All planned samples in one file of the format, at a name the user gave
 // (which may be a device or standard output) or named after the input;
 // the exit code.
-int SaveOneFile(const RipOptions& options, const SampleSet& set, const RipPlan& plan, const std::string& path,
-                const WriteSettings& settings, bool userNamed, const FileFormat* as = nullptr) {
+int SaveOneFile(const RipOptions& options, const PlannedInput& input, const FileFormat* as = nullptr,
+                const std::string* at = nullptr) {
     const FileFormat& format = as ? *as : options.samples.Format();
+    const std::string& path = at ? *at : input.file;
+    const SampleSet& set = input.set;
+    const WriteSettings& settings = input.settings;
     bool toOut = path == kStandardOutputPath;
     std::string shown = toOut ? "standard output" : Quoted(path);
-    if (plan.files.empty()) return SayNothingWritten(set, shown);
-    if (!userNamed) {
-        if (int guarded = GuardTargets(options, {path}, {path})) return guarded;
+    if (input.plan.files.empty()) return SayNothingWritten(set, shown);
+    if (!input.userNamed) {
+        if (int guarded = GuardTargets(options, {path}, {}, {path})) return guarded;
     }
-    if (Refused(format, set, plan, true, shown, settings)) return kExitFailed;
-    if (!userNamed && !options.out.empty() && !CreateFolder(options.out)) return kExitFailed;
+    if (Refused(format, input, true, shown)) return kExitFailed;
+    if (!input.userNamed && !options.out.empty() && !CreateFolder(options.out)) return kExitFailed;
+    std::vector<const SetSample*> samples = PlannedSamples(input.plan);
     OutputFile file;
     int error = 0;
     if (toOut) {
         PrepareOutForFile();
         file.stream = stdout;
-        error = format.writeSet(set, PlannedSamples(plan), settings, file);
+        error = format.writeSet(set, samples, settings, file);
         if (!error) error = FinishOut();
-    } else if (!(error = OpenOutput(path, file, userNamed))) {
-        error = format.writeSet(set, PlannedSamples(plan), settings, file);
+    } else if (!(error = OpenOutput(path, file, input.userNamed))) {
+        error = format.writeSet(set, samples, settings, file);
         if (error) AbandonOutput(file);
         else error = FinishOutput(file);
-        if (error) LogPrint("\r\nCan't write file %s.", path.c_str());
-        else if (format.savedNote) LogPrint("%s", format.savedNote(path, plan.files.size(), settings).c_str());
-        else LogPrint("\r\nSaved %s.", path.c_str());
+        if (error) LogPrint("\r\nCan't write file %s.", ShownText(path).c_str());
+        else if (format.savedNote) LogPrint("%s", format.savedNote(path, samples.size(), settings).c_str());
+        else LogPrint("\r\nSaved %s.", ShownText(path).c_str());
     }
     if (!error) return kExitOk;
     FlushOut();
@@ -297,22 +346,21 @@ int SaveOneFile(const RipOptions& options, const SampleSet& set, const RipPlan& 
 
 // Every planned sample as a file of its own in the folder; the exit code.
 // A folder of numbered files is cleaned and checked for an earlier rip's
-// files; a folder that a named file goes to is the user's own.
-int SaveFolder(const RipOptions& options, const SampleSet& set, const RipPlan& plan, const std::string& folder,
-               const WriteSettings& settings, bool numbered) {
+// files (not the command's own); a folder that a named file goes to is the
+// user's own.
+int SaveFolder(const RipOptions& options, const PlannedInput& input, const std::set<fs::path>& commandFiles) {
     const FileFormat& format = options.samples.Format();
-    std::vector<std::string> targets;
-    for (const PlannedFile& file : plan.files) targets.push_back(InFolder(folder, file.name));
-    std::vector<std::string> earlier =
-        options.clean && numbered ? SampleFilesIn(folder) : std::vector<std::string>();
-    std::vector<std::string> touched = targets;
-    for (const std::string& name : earlier) touched.push_back(InFolder(folder, name));
-    if (int guarded = GuardTargets(options, touched, targets)) return guarded;
-    if (Refused(format, set, plan, false, Quoted(folder), settings)) return kExitFailed;
+    const std::string& folder = input.folder;
+    std::vector<std::string> earlier;
+    if (options.clean && input.numbered) {
+        for (const std::string& name : EarlierFilesIn(folder, commandFiles)) earlier.push_back(InFolder(folder, name));
+    }
+    if (int guarded = GuardTargets(options, input.targets, earlier, input.targets)) return guarded;
+    if (Refused(format, input, false, Quoted(folder))) return kExitFailed;
     if (!CreateFolder(folder)) return kExitFailed;
-    if (!CleanFolder(folder, earlier)) return kExitFailed;
-    WriteOutcome outcome = WriteFolder(set, plan, format, settings, folder);
-    if (numbered) NoteStaleFiles(folder, plan, options.clean);
+    if (!CleanFolder(earlier)) return kExitFailed;
+    WriteOutcome outcome = WriteFolder(input.set, input.plan, format, input.settings, folder);
+    if (input.numbered) NoteStaleFiles(options, folder, commandFiles, options.clean);
     if (outcome.Ok()) return kExitOk;
     FlushOut();
     std::fprintf(stderr, "voxtrawl-cli: cannot write %s: %s\n", Quoted(outcome.failedPath).c_str(),
@@ -320,10 +368,16 @@ int SaveFolder(const RipOptions& options, const SampleSet& set, const RipPlan& p
     return kExitFailed;
 }
 
-// The folder a named file goes to, for writing it as a folder's only file.
-std::string FolderOf(const std::string& path) {
-    fs::path parent = PathFromNative(path).parent_path();
-    return parent.empty() ? "." : NativeFromPath(parent);
+// The song as NAME.mid with its SoundFont NAME.sf2 beside it, both checked
+// before either is written; the exit code.
+int SaveSongPair(const RipOptions& options, const PlannedInput& input) {
+    // Only a snapshot's run has a song: like render, anything else is a usage error.
+    if (!input.song && Refused(options.samples.Format(), input, true, Quoted(input.file))) return kExitUsage;
+    if (!input.plan.files.empty()) {
+        if (int guarded = GuardTargets(options, input.targets, {}, input.targets)) return guarded;
+    }
+    if (int saved = SaveOneFile(options, input, FindFileFormat("sf2"), &input.soundFont)) return saved;
+    return SaveOneFile(options, input);
 }
 
 // --used-only: the entries the song keyed (or that share a keyed entry's words).
@@ -333,53 +387,82 @@ void KeepUsed(const SampleSet& set, const SongPlay& song, RipPlan& plan) {
                      plan.files.end());
 }
 
-// The song as NAME.mid with its SoundFont NAME.sf2 beside it; the exit code.
-int SaveSongPair(const RipOptions& options, const SampleSet& set, const RipPlan& plan, const std::string& midiPath,
-                 const WriteSettings& settings) {
-    // Only a snapshot's run has a song: like render, anything else is a usage error.
-    if (!settings.song && Refused(options.samples.Format(), set, plan, true, Quoted(midiPath), settings))
-        return kExitUsage;
-    std::string soundFont = NativeFromPath(PathFromNative(midiPath).replace_extension(".sf2"));
-    // Both targets are checked before either is written.
-    if (!plan.files.empty()) {
-        if (int guarded = GuardTargets(options, {soundFont, midiPath}, {soundFont, midiPath})) return guarded;
+// Plays an SPC's song for the input, as --play and --used-only ask; false
+// after saying why when they cannot go with it.
+bool PlayForInput(const RipOptions& options, PlannedInput& input) {
+    input.status = PlayInputSong(input.set, options.samples, input.song);
+    if (input.status != kExitOk) return false;
+    if (options.samples.usedOnly && !input.song && input.set.kind == InputKind::Spc) {
+        std::fprintf(stderr, "voxtrawl-cli: --used-only needs the song's run; it cannot go with --play 0.\n");
+        input.status = kExitUsage;
+        return false;
     }
-    if (int saved = SaveOneFile(options, set, plan, soundFont, settings, false, FindFileFormat("sf2"))) return saved;
-    return SaveOneFile(options, set, plan, midiPath, settings, false);
+    if (input.song) LogPrint("\r\n%s", SongSummaryLine(*input.song).c_str());
+    input.settings.song = input.song.get();
+    input.settings.midiCounts = &input.midiCounts;
+    return true;
 }
 
-// One input: open it as a sample set, name what it writes, write it whole.
-int RipOne(CliLog& log, const RipOptions& options, const std::string& input, const Destination& destination) {
-    SampleSet set;
-    int status = OpenSampleInput(log, input, options.samples, options.settings, set);
-    if (status != kExitOk) return status;
-    std::unique_ptr<SongPlay> song;
-    if ((status = PlayInputSong(set, options.samples, song)) != kExitOk) return status;
-    if (options.samples.usedOnly && !song && set.kind == InputKind::Spc) {
-        std::fprintf(stderr, "voxtrawl-cli: --used-only needs the song's run; it cannot go with --play 0.\n");
-        return kExitUsage;
+// The folder a named file goes to, for writing it as a folder's only file.
+std::string FolderOf(const std::string& path) {
+    fs::path parent = PathFromNative(path).parent_path();
+    return parent.empty() ? "." : NativeFromPath(parent);
+}
+
+// Opens one input and names every file it writes.
+void PlanInput(CliLog& log, const RipOptions& options, const std::string& path, const Destination& destination,
+               PlannedInput& input) {
+    input.status = OpenSampleInput(log, path, options.samples, options.settings, input.set);
+    if (input.status != kExitOk || !PlayForInput(options, input)) return;
+    const SampleSet& set = input.set;
+    const FileFormat& format = options.samples.Format();
+    input.settings.rate = RateFor(set, options.samples, options.settings.rate);
+    input.settings.brrLoopHeader = options.samples.brrLoopHeader;
+    input.settings.bankName = NativeToUtf8(NativeFromPath(PathFromNative(set.path).filename()));
+    input.settings.maxWavPcm = WavLimit();
+    input.plan = PlanFiles(set, format, options.samples.skipSilent);
+    if (options.samples.usedOnly && input.song) KeepUsed(set, *input.song, input.plan);
+    if (!options.oneFile.empty() || !format.PerSample()) {
+        input.userNamed = !options.oneFile.empty();
+        input.file = input.userNamed ? options.oneFile : destination.path;
+        if (IsMidi(format)) input.soundFont = NativeFromPath(PathFromNative(input.file).replace_extension(".sf2"));
+        if (!input.plan.files.empty()) input.targets.push_back(input.file);
+        if (!input.plan.files.empty() && IsMidi(format)) input.targets.push_back(input.soundFont);
+        return;
     }
-    if (song) LogPrint("\r\n%s", SongSummaryLine(*song).c_str());
-    MidiSongCounts counts;
-    WriteSettings settings;
-    settings.song = song.get();
-    settings.midiCounts = &counts;
-    settings.rate = RateFor(set, options.samples, options.settings.rate);
-    settings.brrLoopHeader = options.samples.brrLoopHeader;
-    settings.bankName = NativeToUtf8(NativeFromPath(PathFromNative(set.path).filename()));
-    settings.maxWavPcm = WavLimit();
-    RipPlan plan = PlanFiles(set, options.samples.Format(), options.samples.skipSilent);
-    if (options.samples.usedOnly && song) KeepUsed(set, *song, plan);
-    int saved = kExitOk;
-    if (std::string(options.samples.Format().name) == "midi")
-        saved = SaveSongPair(options, set, plan, destination.path, settings);
-    else if (!options.oneFile.empty()) saved = SaveOneFile(options, set, plan, options.oneFile, settings, true);
-    else if (!options.samples.Format().PerSample())
-        saved = SaveOneFile(options, set, plan, destination.path, settings, false);
-    else if (!destination.folder) saved = SaveFolder(options, set, plan, FolderOf(destination.path), settings, false);
     // Nothing found: nothing to write, and no folder made for it.
-    else if (!set.samples.empty()) saved = SaveFolder(options, set, plan, destination.path, settings, true);
-    return saved != kExitOk ? saved : set.memoryDropped ? kExitFailed : kExitOk;
+    if (destination.folder && set.samples.empty()) return;
+    input.folder = destination.folder ? destination.path : FolderOf(destination.path);
+    input.numbered = destination.folder;
+    for (const PlannedFile& file : input.plan.files) input.targets.push_back(InFolder(input.folder, file.name));
+}
+
+// A file that two inputs would write would keep only the later one's
+// sample; names the first, or returns false.
+bool SharedTarget(const RipOptions& options, const std::vector<std::unique_ptr<PlannedInput>>& inputs) {
+    std::map<fs::path, size_t> writer;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        for (const std::string& target : inputs[i]->targets) {
+            auto claimed = writer.emplace(Resolved(target), i);
+            if (claimed.second || claimed.first->second == i) continue;
+            std::fprintf(stderr, "voxtrawl-cli: %s and %s would both write the file %s; nothing was written. Rip "
+                                 "them one at a time with --out.\n",
+                         Quoted(options.roms[claimed.first->second]).c_str(), Quoted(options.roms[i]).c_str(),
+                         Quoted(target).c_str());
+            return true;
+        }
+    }
+    return false;
+}
+
+// Writes one planned input; the exit code.
+int WriteInput(const RipOptions& options, const PlannedInput& input, const std::set<fs::path>& commandFiles) {
+    if (input.status != kExitOk) return input.status;
+    int saved = kExitOk;
+    if (IsMidi(options.samples.Format())) saved = SaveSongPair(options, input);
+    else if (!input.file.empty()) saved = SaveOneFile(options, input);
+    else if (!input.folder.empty()) saved = SaveFolder(options, input, commandFiles);
+    return saved != kExitOk ? saved : input.set.memoryDropped ? kExitFailed : kExitOk;
 }
 
 int RunRip(const RipOptions& options) {
@@ -390,9 +473,19 @@ int RunRip(const RipOptions& options) {
         return kExitUsage;
     // The file alone goes to stdout when it is the target.
     CliLog log(options.oneFile == kStandardOutputPath ? stderr : stdout);
-    int status = kExitOk;
+    // Every input is opened and every name planned before anything is written.
+    std::vector<std::unique_ptr<PlannedInput>> inputs;
+    std::vector<std::string> allTargets;
     for (size_t i = 0; i < options.roms.size(); ++i) {
-        int ripped = RipOne(log, options, options.roms[i], destinations[i]);
+        inputs.push_back(std::make_unique<PlannedInput>());
+        PlanInput(log, options, options.roms[i], destinations[i], *inputs.back());
+        allTargets.insert(allTargets.end(), inputs.back()->targets.begin(), inputs.back()->targets.end());
+    }
+    if (SharedTarget(options, inputs)) return kExitUsage;
+    const std::set<fs::path> commandFiles = ResolvedAll(allTargets);
+    int status = kExitOk;
+    for (const std::unique_ptr<PlannedInput>& input : inputs) {
+        int ripped = WriteInput(options, *input, commandFiles);
         // One input that fails does not stop the others; a usage error
         // (a ROM-only option on an SPC, an output over an input) outranks a failure.
         if (ripped != kExitOk && status != kExitUsage) status = ripped;
@@ -435,7 +528,7 @@ void AddRipCommand(CLI::App& cli, CommandAction& action) {
         if (named && named != &format && !named->PerSample())
             throw CLI::ValidationError("--one-file", std::string("writes a ") + format.title + "; add --format " +
                                                          named->name + " for a " + named->title);
-        if (std::string(format.name) == "midi" && !options->oneFile.empty())
+        if (IsMidi(format) && !options->oneFile.empty())
             throw CLI::ValidationError("--format midi", "writes NAME.mid and NAME.sf2; it cannot go with --one-file");
         if (options->samples.brrLoopHeader && std::string(format.name) != "brr")
             throw CLI::ValidationError("--brr-loop-header", "needs --format brr");

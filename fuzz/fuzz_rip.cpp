@@ -114,7 +114,7 @@ void CheckWavImage(const Bytes& image, unsigned first, unsigned count) {
     uint32_t total = 0;
     for (unsigned i = first; i < first + count; ++i) total += app.sampleBytes[i];
     FUZZ_CHECK(image.size() == kWavHeaderSize + size_t{total});
-    FUZZ_CHECK(std::memcmp(image.data(), BuildWavHeader(total, app.frequency), kWavHeaderSize) == 0);
+    FUZZ_CHECK(std::memcmp(image.data(), BuildWavHeader(total, app.frequency).data(), kWavHeaderSize) == 0);
     FUZZ_CHECK(Le32(image, 4) == total + 36 && Le32(image, 40) == total);
     size_t at = kWavHeaderSize;
     for (unsigned i = first; i < first + count; ++i) {

@@ -150,6 +150,47 @@ TEST_F(InstrumentCliTest, AFolderOfBrrFilesAndTwoThatWouldWriteOneFile) {
     CliResult soundFonts = Run({"rip", "kit/a.brr", "other/a.brr", "--format", "sf2"});
     EXPECT_EQ(soundFonts.status, 0) << soundFonts.err;
     EXPECT_TRUE(fs::exists(work + "/kit/a.sf2") && fs::exists(work + "/other/a.sf2"));
+
+    // A .brr input's file among another input's numbered files, in either
+    // order: refused before anything is written.
+    Put("d.sfc", MakeRun(66, 0x80, 0x81, 0x21));
+    Put("d/1.brr", FilteredInstrument(8, 0));
+    SpcBuilder spc;
+    spc.SetDir(0x03);
+    spc.Put(0x0400, FilteredInstrument(12, 2));
+    spc.PutEntry(0x0300, 0, 0x0400, 0x0400 + 27);
+    Put("s.spc", spc.file);
+    Put("s/00.brr", FilteredInstrument(9, 1));
+    struct Case {
+        std::vector<std::string> inputs;
+        std::string clash;
+    } clashes[] = {
+        {{"d.sfc", "d/1.brr"}, "'d.sfc' and 'd/1.brr' would both write the file 'd/1.wav'"},
+        {{"d/1.brr", "d.sfc"}, "'d/1.brr' and 'd.sfc' would both write the file 'd/1.wav'"},
+        {{"s.spc", "s/00.brr"}, "'s.spc' and 's/00.brr' would both write the file 's/00.wav'"},
+    };
+    for (const Case& c : clashes) {
+        CliResult refused = Run({"rip", c.inputs[0], c.inputs[1]});
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_TRUE(Contains(refused.err, "voxtrawl-cli: " + c.clash)) << refused.err;
+        EXPECT_EQ(Entries(work + "/d"), std::vector<std::string>{"1.brr"});
+        EXPECT_EQ(Entries(work + "/s"), std::vector<std::string>{"00.brr"});
+    }
+    // An input among an earlier rip's file names is neither called one
+    // nor removed by --clean; a refusal names its kind.
+    fs::remove(work + "/d/1.brr");
+    Put("d/5.brr", FilteredInstrument(8, 0));
+    CliResult beside = Run({"rip", "d.sfc", "d/5.brr"});
+    EXPECT_EQ(beside.status, 0) << beside.err;
+    EXPECT_FALSE(Contains(beside.err, "earlier rip")) << beside.err;
+    CliResult clean = Run({"rip", "d.sfc", "d/5.brr", "--clean"});
+    EXPECT_EQ(clean.status, 2);
+    EXPECT_TRUE(Contains(clean.err, "'d/5.brr' is the BRR file 'd/5.brr' itself (or a link to it); --clean would "
+                                    "remove it"))
+        << clean.err;
+    CliResult self = Run({"rip", "d/5.brr", "--format", "brr"});
+    EXPECT_TRUE(Contains(self.err, "'d/5.brr' is the BRR file 'd/5.brr' itself")) << self.err;
+    EXPECT_TRUE(fs::exists(work + "/d/5.brr"));
 }
 
 // A snapshot whose instruments loop with each filter: the WAVE files hold

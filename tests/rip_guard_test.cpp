@@ -123,7 +123,12 @@ TEST_F(RipGuardTest, NoOutputOverAnInputByNameLinkOrCleaning) {
             CliResult result = Rip(road, c.input, c.clean ? std::vector<std::string>{"--out", "out", "--clean"}
                                                             : std::vector<std::string>{"--out", "out"});
             EXPECT_EQ(result.status, 2) << result.err;
-            EXPECT_TRUE(Contains(result.err, "writing there would destroy the ROM")) << result.err;
+            std::string extension = fs::path(road.input).extension().string();
+            std::string kind = extension == ".spc" ? "SPC snapshot" : extension == ".brr" ? "BRR file" : "ROM";
+            std::string said = c.clean ? "is the " + kind + " '" + c.input + "' itself (or a link to it); --clean would "
+                                         "remove it"
+                                       : "writing there would destroy the " + kind + ".";
+            EXPECT_TRUE(Contains(result.err, said)) << result.err;
             EXPECT_EQ(ReadWholeFile(work + "/" + original), input);
         }
     }
@@ -249,6 +254,25 @@ TEST_F(RipGuardTest, InputsFromPipesNamesWithControlCharactersAndOptionsThatDoNo
     EXPECT_EQ(named.status, 0) << named.err;
     EXPECT_TRUE(Contains(named.out, "SPC song\\x1B[2J.spc: sample directory at $0300")) << named.out;
     EXPECT_EQ(Entries(work + "/a/b"), (std::vector<std::string>{"00.wav", "01.wav"}));
+    // The names in the log's lines on standard output are escaped too.
+    fs::create_symlink("/dev/full", work + "/full\x1b[2J.wav");
+    struct Shown {
+        std::vector<std::string> args;
+        std::string line;
+    } shown[] = {
+        {{"--out", "o\x1b[2J"}, "Wrote 2 .wav files in directory o\\x1B[2J at frequency 32000."},
+        {{"--one-file", "all\x1b[2J.wav"}, "Saved all\\x1B[2J.wav."},
+        {{"--format", "sf2", "--one-file", "bank\x1b[2J.sf2"}, "Saved bank\\x1B[2J.sf2 with 2 samples"},
+        {{"--format", "brr", "--out", "b\x1b[2J"}, "Wrote 2 .brr files in directory b\\x1B[2J."},
+        {{"--one-file", "full\x1b[2J.wav"}, "Can't write file full\\x1B[2J.wav."},
+    };
+    for (const Shown& c : shown) {
+        std::vector<std::string> args{"rip", "song\x1b[2J.spc"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        CliResult result = Run(args);
+        EXPECT_TRUE(Contains(result.out, c.line)) << result.out;
+        EXPECT_EQ(result.out.find('\x1b'), std::string::npos) << result.out;
+    }
     CliResult box = Run({"rip", "empty\n.sfc"});
     EXPECT_TRUE(Contains(box.err, "Ahem...: empty\\n.sfc is 0 bytes!  Bet you didn't\nthink")) << box.err;
     CliResult mapping = Run({"list", "song\x1b[2J.spc", "--mapping", "lorom"});

@@ -22,11 +22,3 @@ double PaddingShare(const uint8_t* data, uint32_t blocks) {
     }
     return static_cast<double>(padding) / blocks;
 }
-
-uint64_t HashPcm(uint64_t hash, const int16_t* pcm, uint64_t count) {
-    for (uint64_t i = 0; i < count; ++i) {
-        hash ^= static_cast<uint16_t>(pcm[i]);
-        hash *= 0x100000001B3u;
-    }
-    return hash;
-}

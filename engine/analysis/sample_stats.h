@@ -12,8 +12,3 @@ uint32_t PcmPeak(const int16_t* pcm, uint64_t count, uint32_t peakSoFar = 0);
 // The share (0..1) of the 9-byte blocks at data whose 8 data bytes are all
 // zero, whatever their header; 0 for no blocks.
 double PaddingShare(const uint8_t* data, uint32_t blocks);
-
-// FNV-1a over count samples, continuing from hash: equal runs of samples
-// hash equal, and unequal ones almost never do.
-constexpr uint64_t kPcmHashSeed = 0xCBF29CE484222325u;
-uint64_t HashPcm(uint64_t hash, const int16_t* pcm, uint64_t count);

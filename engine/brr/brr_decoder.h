@@ -8,6 +8,10 @@
 // into out, which holds capacity samples (DecodedSize / 2).
 void DecodeSpecRun(const uint8_t* rom, uint32_t runStart, uint32_t runEnd, int16_t* out, uint32_t capacity);
 
+// The most PCM bytes a run is decoded to: sizes are counted in 32 bits,
+// and a WAVE file's header describes no more.
+constexpr uint64_t kMaxRunPcmBytes = 0xFFFFFFFFu - 36;
+
 // PCM bytes of a run whose first and end block headers lie at these offsets.
 uint64_t DecodedSize(uint32_t runStart, uint32_t runEnd);
 

@@ -4,7 +4,6 @@
 #include <cassert>
 
 #include "engine/brr/brr_block.h"
-#include "engine/analysis/sample_stats.h"
 
 namespace {
 
@@ -112,4 +111,12 @@ std::vector<int16_t> RenderChipLoop(const uint8_t* data, uint32_t blocks, uint32
         done += got;
     }
     return pcm;
+}
+
+uint64_t HashPcm(uint64_t hash, const int16_t* pcm, uint64_t count) {
+    for (uint64_t i = 0; i < count; ++i) {
+        hash ^= static_cast<uint16_t>(pcm[i]);
+        hash *= 0x100000001B3u;
+    }
+    return hash;
 }

@@ -15,6 +15,12 @@
 // Passes written at most; when none repeats by then, the last is the loop.
 constexpr uint32_t kMaxLoopPasses = 64;
 
+// FNV-1a over count samples, continuing from hash: equal runs of samples
+// hash equal, and unequal ones almost never do.
+constexpr uint64_t kPcmHashSeed = 0xCBF29CE484222325u;
+uint64_t HashPcm(uint64_t hash, const int16_t* pcm, uint64_t count);
+
+
 struct LoopPlan {
     uint32_t attackSamples = 0;  // before the loop block
     uint32_t passSamples = 0;    // one pass: the loop block to the end block

@@ -10,11 +10,16 @@ constexpr const char* kSeparators = "/";
 
 }  // namespace
 
-std::string FileStem(const std::string& path) {
+std::string FileName(const std::string& path) {
     size_t slash = path.find_last_of(kSeparators);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FileStem(const std::string& path) {
+    std::string name = FileName(path);
     size_t dot = name.find_last_of('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    if (dot == std::string::npos || dot == 0 || name == "..") return name;
+    return name.substr(0, dot);
 }
 
 std::string InFolder(const std::string& folder, const std::string& name) {

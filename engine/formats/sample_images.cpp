@@ -8,6 +8,7 @@
 #include "engine/formats/brr_export.h"
 #include "engine/formats/wav_loop.h"
 #include "engine/inputs/sample_reader.h"
+#include "engine/log/shown_text.h"
 
 namespace {
 
@@ -92,8 +93,8 @@ std::string RefuseLargeWav(const SampleSet& set, const std::vector<const SetSamp
 }
 
 std::string WavFolderNote(unsigned written, const std::string& folder, const WriteSettings& settings) {
-    return "\r\nWrote " + std::to_string(written) + " .wav files in directory " + folder + " at frequency " +
-           std::to_string(settings.rate) + ".";
+    return "\r\nWrote " + std::to_string(written) + " .wav files in directory " + ShownText(folder) +
+           " at frequency " + std::to_string(settings.rate) + ".";
 }
 
 bool HasSmplChunk(const SetSample& sample) { return sample.measures.chipLoop; }

@@ -6,6 +6,7 @@
 
 #include "engine/inputs/sample_reader.h"
 #include "engine/analysis/tuning.h"
+#include "engine/log/shown_text.h"
 #include "engine/song/song_play.h"
 
 std::vector<SoundFontSample> SoundFontSamplesOf(const SampleSet& set, const std::vector<const SetSample*>& samples,
@@ -86,6 +87,6 @@ std::string RefuseSoundFont(const SampleSet& set, const std::vector<const SetSam
 }
 
 std::string SoundFontNote(const std::string& path, size_t samples, const WriteSettings& settings) {
-    return "\r\nSaved " + path + " with " + std::to_string(samples) + " samples at frequency " +
+    return "\r\nSaved " + ShownText(path) + " with " + std::to_string(samples) + " samples at frequency " +
            std::to_string(settings.rate) + ".";
 }

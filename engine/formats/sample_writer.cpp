@@ -6,6 +6,7 @@
 #include "engine/files/file_system.h"
 #include "engine/log/log_sink.h"
 #include "engine/files/path_names.h"
+#include "engine/log/shown_text.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ unsigned CommitAll(std::vector<OutputFile>& files, const std::string& folder, Wr
             if (outcome.error == 0) {
                 outcome.error = error;
                 outcome.failedPath = file.target;
-                LogPrint("\r\nCan't write file %s.", file.target.c_str());
+                LogPrint("\r\nCan't write file %s.", ShownText(file.target).c_str());
             }
             continue;
         }
@@ -83,7 +84,7 @@ WriteOutcome WriteFolder(const SampleSet& set, const RipPlan& plan, const FileFo
         if (error) {
             outcome.error = error;
             outcome.failedPath = path;
-            LogPrint("\r\nCan't write file %s.", path.c_str());
+            LogPrint("\r\nCan't write file %s.", ShownText(path).c_str());
             break;
         }
         complete.push_back(file);
@@ -93,7 +94,7 @@ WriteOutcome WriteFolder(const SampleSet& set, const RipPlan& plan, const FileFo
         LogPrint("%s", format.folderNote(outcome.written, folder, settings).c_str());
     } else {
         LogPrint("\r\nWrote %d %s files in directory %s.", static_cast<int>(outcome.written), format.extension,
-                 folder.c_str());
+                 ShownText(folder).c_str());
     }
     if (plan.skippedSilent > 0) LogPrint("\r\nSkipped %d silent samples.", static_cast<int>(plan.skippedSilent));
     return outcome;

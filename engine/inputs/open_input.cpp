@@ -98,6 +98,22 @@ bool IsBrrFileName(const std::string& path) {
     return extension == ".brr";
 }
 
+InputKind InputKindOf(const std::string& path) {
+    if (IsBrrFileName(path)) return InputKind::Brr;
+    FileInfo info;
+    bool regular = StatFile(path, info) == 0 && info.kind == FileKind::kRegular;
+    return regular && LooksLikeSpc(path) ? InputKind::Spc : InputKind::Rom;
+}
+
+const char* InputKindName(InputKind kind) {
+    switch (kind) {
+    case InputKind::Spc: return "SPC snapshot";
+    case InputKind::Brr: return "BRR file";
+    case InputKind::Rom: break;
+    }
+    return "ROM";
+}
+
 OpenedInput OpenInput(const std::string& path, const InputOptions& options) {
     bool brr = IsBrrFileName(path);
     FileInfo info;

@@ -39,6 +39,11 @@ struct OpenedInput {
 
 // Whether a path names a .brr instrument file (the extension in any case).
 bool IsBrrFileName(const std::string& path);
+// What OpenInput would read the file as, from its name and, for a regular
+// file, its first bytes (a pipe or a missing file counts as a ROM).
+InputKind InputKindOf(const std::string& path);
+// "ROM", "SPC snapshot", "BRR file".
+const char* InputKindName(InputKind kind);
 
 // Opens the input at path: a pipe is read to its end, a regular file is
 // peeked at before it is read whole.

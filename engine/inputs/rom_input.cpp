@@ -3,14 +3,13 @@
 #include <string>
 
 #include "engine/brr/brr_decoder.h"
-#include "engine/formats/wav_header.h"
 #include "engine/inputs/input_kinds.h"
 #include "engine/inputs/stream_loops.h"
 
 namespace {
 
 // One run of the scan as a row: kept while the set has room and its PCM
-// fits a WAVE file, as the window's table keeps it.
+// can be counted, as the window's table keeps it.
 void AddRun(const FoundRun& run, unsigned& kept, OpenedInput& opened) {
     SampleSet& set = opened.set;
     SetSample sample{};
@@ -20,7 +19,7 @@ void AddRun(const FoundRun& run, unsigned& kept, OpenedInput& opened) {
     sample.loop = (set.data[run.start] & kLoopFlag) != 0;
     uint64_t bytes = DecodedSize(run.start, run.end);
     RomRun& rom = sample.rom;
-    if (!FitsOneWavFile(bytes)) {
+    if (bytes > kMaxRunPcmBytes) {
         Note(opened, "\r\nError allocating %s bytes.", std::to_string(bytes).c_str());
         rom.notStored = "memory";
         ++opened.notStoredMemory;

@@ -1,15 +1,13 @@
 #!/usr/bin/env bash
 # Checks the include rule of the source tree (README.md, "Layout"):
+# - the engine (engine/) includes only the engine and the standard library:
+#   "engine/..." headers and <name> headers without a dot or a slash;
 # - only files under a directory named win32 include <windows.h> (the
 #   resource script and the Win32 test driver in tests/e2e/ are Windows
 #   files by nature and may);
-# - core/ and output/ include no system-specific header and nothing from
-#   cli/, ui/win32/, ui/posix/, ui/headless/ or tests/;
-# - cli/ reaches the program through its public headers: nothing from
-#   ui/win32/, ui/posix/, tests/, the dialogs' own logic (ui/dialog_logic.h)
-#   or any .cpp file;
-# - report/ (the page builder) includes standard C++, core/, output/ and
-#   its own headers only: no front end, platform or test header.
+# - the command line (cli/) and the report page (report/) are built on the
+#   engine, never on the window program (app/), a system's file-system
+#   implementation (system/), the tests or a .cpp file.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -38,22 +36,16 @@ includes() { # files pattern
     grep -nHE "^[[:space:]]*#[[:space:]]*include[[:space:]]*$pattern" $files || true
 }
 
+engine=$(sources engine)
+offend "engine/ includes only engine/ headers and the standard library" \
+    "$(includes "$engine" '("[^"]*"|<[^>]*[./][^>]*>)' | grep -vE '#[[:space:]]*include[[:space:]]*"engine/' || true)"
+
 all=$(sources . | grep -vE '(^|/)win32/|^tests/e2e/')
 offend "<windows.h> outside a win32 directory" "$(includes "$all" '<[Ww]indows\.h>')"
 
-portable=$(sources core output)
-offend "core/ and output/ include only standard C++ headers" \
-    "$(includes "$portable" '<(windows|unistd|fcntl|dirent|io|direct|pthread|dlfcn)\.h>|<sys/')"
-offend "core/ and output/ do not include front ends, platforms or tests" \
-    "$(includes "$portable" '"(cli|ui/win32|ui/posix|ui/headless|tests)/')"
-
-cli=$(sources cli)
-offend "cli/ includes only the program's public headers" \
-    "$(includes "$cli" '"(ui/win32/|ui/posix/|tests/|ui/dialog_logic\.h|[^"]*\.cpp")')"
-
-report=$(sources report)
-offend "report/ includes only standard C++, core/, output/ and report/ headers" \
-    "$(includes "$report" '<(windows|unistd|fcntl|dirent|io|direct|pthread|dlfcn)\.h>|<sys/|"(cli|ui|tests)/')"
+fronts=$(sources cli report)
+offend "cli/ and report/ are built on the engine, not on app/, system/, tests/ or .cpp files" \
+    "$(includes "$fronts" '"(app|system|tests)/|"[^"]*\.cpp"')"
 
 [ "$failed" -eq 0 ] && echo "layering: every include follows the rule"
 exit "$failed"

@@ -4,11 +4,10 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <cerrno>
 #include <cstdio>
-
-#include "app/win32/win32_api.h"
 
 namespace {
 
