@@ -143,6 +143,90 @@ TEST(DspTest, EchoWritesItsRegionUnlessFlgForbids) {
     }
 }
 
+// The echo comes back EDL x 512 frames after the sound went in (4 bytes,
+// one frame, at EDL 0), through the FIR tap that weighs it: tap 7 the
+// newest sample, tap 0 one seven frames older.
+TEST(DspTest, EchoReturnsAfterItsDelayThroughItsTap) {
+    struct Case {
+        uint8_t edl;
+        int tap;
+        int delay;
+    } cases[] = {{1, 7, 512}, {1, 0, 519}, {2, 7, 1024}, {0, 7, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.delay);
+        int first[2] = {-1, -1};
+        for (int echoed = 0; echoed < 2; ++echoed) {
+            DspRig rig(0xC3, kLoudNibbles);
+            std::vector<int16_t> out(2 * 1200);
+            rig.dsp.SetOutput(out.data(), 1200);
+            rig.Write(0x00, 0x7F);                      // VOLL
+            rig.Write(0x4D, 0x01);                      // EON
+            rig.Write(0x6D, 0x80);                      // ESA: $8000
+            rig.Write(0x7D, c.edl);                     // EDL
+            rig.Write(static_cast<uint8_t>(0x0F + c.tap * 0x10), 0x40);
+            rig.Write(echoed ? 0x2C : 0x0C, 0x7F);      // only the echo, or only the voice
+            rig.Write(0x6C, 0x00);                      // echo writes on
+            rig.KeyOn(0x7F);
+            rig.Frames(1100);
+            for (size_t i = 0; i < rig.dsp.FramesWritten() && first[echoed] < 0; ++i)
+                if (out[i * 2] != 0) first[echoed] = static_cast<int>(i);
+        }
+        ASSERT_GE(first[0], 0);
+        EXPECT_EQ(first[1] - first[0], c.delay);
+    }
+}
+
+// With feedback the echo goes round again: EFB 1/2 adds half the FIR output
+// (here half of what came back) to what is written, so the second pass of a
+// steady sound is 1.25 times the first.
+TEST(DspTest, EchoFeedbackAddsAPassPerDelay) {
+    DspRig rig(0xC3, kLoudNibbles);
+    std::vector<int16_t> out(2 * 1200);
+    rig.dsp.SetOutput(out.data(), 1200);
+    rig.Write(0x00, 0x40);  // VOLL: half, so that the sums stay unclamped
+    rig.Write(0x4D, 0x01);  // EON
+    rig.Write(0x6D, 0x80);  // ESA: $8000
+    rig.Write(0x7D, 0x01);  // EDL: 512 frames
+    rig.Write(0x7F, 0x40);  // tap 7: 1/1
+    rig.Write(0x0D, 0x40);  // EFB: 1/2
+    rig.Write(0x2C, 0x7F);  // EVOLL
+    rig.Write(0x6C, 0x00);
+    rig.KeyOn(0x7F);
+    rig.Frames(1100);
+    int once = out[2 * 600], twice = out[2 * 1112];
+    ASSERT_NE(once, 0);
+    EXPECT_NEAR(static_cast<double>(twice) / once, 1.25, 0.01);
+}
+
+// PMON: a voice's pitch grows by its own pitch times the output of the
+// voice below / 32768 (its OUTX x 256 here), which the time between its
+// end blocks shows.
+TEST(DspTest, PitchModulationFollowsTheVoiceBelow) {
+    for (uint8_t pmon : {0x00, 0x02}) {
+        SCOPED_TRACE(pmon);
+        DspRig rig(0xC3, kLoudNibbles);
+        rig.KeyOn(0x7F);  // voice 0: loud and steady
+        rig.Write(0x13, 0x04);  // voice 1: pitch $400, a block per 64 frames
+        rig.Write(0x17, 0x7F);
+        rig.Write(0x2D, pmon);
+        rig.Write(0x4C, 0x02);
+        rig.Frames(40);
+        int below = static_cast<int8_t>(rig.dsp.Read(0x09)) * 256;
+        rig.Write(0x7C, 0);
+        std::vector<int> ends;
+        for (int frame = 0; frame < 800 && ends.size() < 9; ++frame) {
+            rig.Frames(1);
+            if (rig.dsp.Read(0x7C) & 2) {
+                ends.push_back(frame);
+                rig.Write(0x7C, 0);
+            }
+        }
+        ASSERT_EQ(ends.size(), 9u);
+        double pitch = 0x400 + (pmon ? 0x400 * below / 32768.0 : 0);
+        EXPECT_NEAR((ends.back() - ends.front()) / 8.0, 16 * 0x1000 / pitch, 0.6);
+    }
+}
+
 TEST(DspTest, FlgResetSilencesEveryVoiceForGood) {
     DspRig rig(0xC3, kLoudNibbles);
     rig.KeyOn(0x7F);
@@ -201,7 +285,7 @@ TEST(DspTest, NoiseFollowsItsShiftRegisterAtTheFlgRate) {
 
 // Frame() regroups the chip's clock order for speed; on random RAM and
 // registers, with random writes between frames, it must leave the same
-// registers, RAM and output as the 32 clocks in turn.
+// registers, RAM and output as the 32 clocks in turn, run in pieces.
 TEST(DspTest, WholeFramesEqualTheClockOrder) {
     std::mt19937 random(7);
     for (int round = 0; round < 20; ++round) {
@@ -234,7 +318,11 @@ TEST(DspTest, WholeFramesEqualTheClockOrder) {
                 if (address == dspreg::kKon) core[k].newKon = value;
             }
             core[0].Frame();
-            core[1].FrameByClocks();
+            // The same frame clock by clock, in pieces.
+            for (int first = 0, count; first < 32; first += count) {
+                count = 1 + static_cast<int>(random() % (32 - first));
+                core[1].Clocks(first, count);
+            }
             ASSERT_EQ(std::memcmp(core[0].regs, core[1].regs, 128), 0) << "frame " << frame;
         }
         EXPECT_TRUE(ram[0] == ram[1]);

@@ -74,6 +74,8 @@ TEST_F(RenderCli, RefusesWhatItCannotOrMustNotDo) {
         {{"render", "song.spc", "--seconds", "1e3"}, 2, "from 0 to 3600"},
         {{"render", "missing.spc"}, 1, "'missing.spc': No such file or directory"},
         {{"render", "song.spc", "-o", "no/such/x.wav"}, 1, "cannot write 'no/such/x.wav': No such file"},
+        {{"render", "song.spc", "-o", "/dev/full", "--seconds", "1"}, 1, "cannot write '/dev/full': No space left"},
+        {{"render", "song.spc", "-o", "a.wav", "--key-ons", "/dev/full"}, 1, "'/dev/full': No space left"},
     };
     for (const Case& c : cases) {
         CliResult r = Run(c.args);

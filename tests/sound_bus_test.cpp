@@ -1,6 +1,7 @@
 // The console bus, snapshot loading and play length on hand-made cases the
 // shared snapshots do not reach: small programs store what they read in
 // RAM, then SLEEP.
+#include <array>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -14,10 +15,11 @@ namespace {
 
 constexpr uint16_t kProgram = 0x0200;
 
-struct Rig : KeyOnListener {
+struct Rig : KeyOnListener, DspObserver {
     std::unique_ptr<SpcSnapshot> snapshot = std::make_unique<SpcSnapshot>();
     std::unique_ptr<SoundProcessor> sound = std::make_unique<SoundProcessor>();
     std::vector<KeyOn> keyOns;
+    std::vector<std::array<uint64_t, 3>> dspWrites;  // clock, address, value
 
     explicit Rig(std::vector<uint8_t> program) {
         program.push_back(0xEF);  // SLEEP
@@ -27,9 +29,14 @@ struct Rig : KeyOnListener {
         snapshot->dsp[0x6C] = 0x20;  // echo writes off
     }
     void OnKeyOn(const KeyOn& keyOn) override { keyOns.push_back(keyOn); }
+    void OnDspWrite(uint64_t clock, uint8_t address, uint8_t value) override {
+        dspWrites.push_back({clock, address, value});
+    }
+    void OnVoiceEnd(uint64_t, uint8_t, bool) override {}
     void Play(size_t frames = 64) {
         sound->Load(*snapshot);
         sound->SetKeyOnListener(this);
+        sound->SetDspObserver(this);
         sound->Run(frames, nullptr);
     }
     uint8_t Ram(uint16_t address) const { return sound->Ram()[address]; }
@@ -105,6 +112,9 @@ TEST(SoundBus, DspAccessKeyOnsAndEndx) {
     EXPECT_EQ(v.adsr1, 0x8F);
     EXPECT_EQ(v.adsr2, 0xE0);
     EXPECT_EQ(v.gain, 0x40);
+    // The observer sees every write the DSP takes, at the key-on's clock for KON.
+    const std::vector<std::array<uint64_t, 3>> writes = {{10, 0x4C, 3}, {15, 0x4C, 0}, {51, 0x7C, 0x55}};
+    EXPECT_EQ(rig.dspWrites, writes);
     EXPECT_EQ(rig.Ram(0x10), 0);
     EXPECT_EQ(rig.Ram(0x11), 0xCC);
     EXPECT_EQ(rig.Ram(0x12), 0);
@@ -176,7 +186,8 @@ TEST(SoundSnapshot, LengthAndFadeFromEitherTagForm) {
     PlayLength length = TaggedPlayLength(s);
     EXPECT_EQ(length.frames, 180u * 32000);
     EXPECT_EQ(length.fadeFrames, 0u);
-    EXPECT_FALSE(ReadSpcSnapshot(file.data(), 0x1017F, s));
+    EXPECT_FALSE(ReadSpcSnapshot(file.data(), 0x1017F, s));  // the DSP registers cut short
+    EXPECT_TRUE(ReadSpcSnapshot(file.data(), 0x10180, s));   // the extra RAM may be missing
     s.lengthSeconds = 1;
     s.fadeMilliseconds = 1000;
     length = TaggedPlayLength(s);

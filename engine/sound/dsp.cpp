@@ -62,9 +62,13 @@ void Dsp::RunTo(uint64_t clock) {
     if (clock <= clock_) return;
     if (leadIn_) WriteLeadIn();
     uint64_t count = clock - clock_;
-    for (; count && phase_ != 0; --count) {
-        core_.Clock(phase_);
-        phase_ = (phase_ + 1) & 31;
+    clock_ = clock;
+    if (phase_ != 0) {
+        // Finish the frame under way, or as much of it as asked.
+        int part = static_cast<int>(count < uint64_t(32 - phase_) ? count : uint64_t(32 - phase_));
+        core_.Clocks(phase_, part);
+        phase_ = (phase_ + part) & 31;
+        count -= part;
     }
     // Now at a frame's start, unless the count ran out first.
     uint64_t at = clock - count;
@@ -72,9 +76,11 @@ void Dsp::RunTo(uint64_t clock) {
         core_.frameClock = at;
         core_.Frame();
     }
-    if (count) core_.frameClock = at;
-    for (; count; --count) core_.Clock(phase_++);
-    clock_ = clock;
+    if (count) {
+        core_.frameClock = at;
+        core_.Clocks(0, static_cast<int>(count));
+        phase_ = static_cast<int>(count);
+    }
 }
 
 void Dsp::SetOutput(int16_t* frames, size_t capacityFrames) {

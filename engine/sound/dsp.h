@@ -14,8 +14,9 @@ public:
     // Power-on state: registers clear but FLG (reset, mute, no echo writes).
     void Reset();
     // A snapshot's 128 registers as stored: every voice silent and released,
-    // KON voices keyed at once, noise $4000, echo position 0, rate counter 0.
-    // Its output starts with 4 silent frames, as snapshot players' does.
+    // KON voices keyed as if KON had just been written (taken in frame 1),
+    // noise $4000, echo position 0, rate counter 0. Its output starts with
+    // 4 silent frames, as snapshot players' does.
     void LoadSnapshotRegisters(const uint8_t registers[128]);
     // Register access as the CPU makes it through $F2/$F3 (address 0..127).
     uint8_t Read(uint8_t address) const { return core_.regs[address & 0x7F]; }
@@ -24,8 +25,9 @@ public:
     // started; a frame every 32); earlier clocks are ignored.
     void RunTo(uint64_t clock);
     // Where finished stereo frames go (interleaved L,R int16); frames past
-    // the capacity are dropped. nullptr: do not mix (voices, envelopes,
-    // ENDX and echo writes to RAM still run; only the output sum is skipped).
+    // the capacity are dropped. nullptr: no frames (voices, envelopes, ENDX,
+    // ENVX, OUTX and echo writes to RAM still run; only the final mix is
+    // skipped, so mixing may start again at any frame with the same result).
     void SetOutput(int16_t* frames, size_t capacityFrames);
     // Frames written since SetOutput.
     size_t FramesWritten() const { return core_.outWritten; }

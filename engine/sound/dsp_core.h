@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "engine/sound/dsp_observer.h"
 
@@ -120,10 +121,13 @@ struct DspCore {
     void Step();
     // A whole frame from clock 0.
     void Frame();
-    // The same, clock by clock (what Frame must equal).
-    void FrameByClocks();
-    // One clock of the frame (0..31).
-    void Clock(int clock);
+    // Frame's work for voices I in turn (V1 of the voice after next, V2-V9).
+    template <int... I>
+    void VoicesInTurn(std::integer_sequence<int, I...>);
+    template <int I>
+    void VoiceInTurn();
+    // Clocks first .. first + count - 1 of the frame (within 0..31).
+    void Clocks(int first, int count);
 
     // Voice steps, in the order the chip gives each voice's work.
     void V1(DspVoice& v);

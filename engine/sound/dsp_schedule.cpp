@@ -4,7 +4,6 @@
 // values depend on it.
 #include "engine/sound/dsp_echo.h"
 
-#include <array>
 #include <utility>
 
 template <>
@@ -167,24 +166,22 @@ inline void DspCore::Step<31>() {
     V4(voices[0], latch); V1(voices[2]);
 }
 
-namespace {
 
-using StepFn = void (DspCore::*)();
-
-// The steps by clock, for running part of a frame.
-template <int... C>
-constexpr std::array<StepFn, 32> MakeStepTable(std::integer_sequence<int, C...>) {
-    return {&DspCore::Step<C>...};
+template <int... I>
+inline void DspCore::VoicesInTurn(std::integer_sequence<int, I...>) {
+    (VoiceInTurn<I>(), ...);
 }
 
-constexpr std::array<StepFn, 32> kSteps = MakeStepTable(std::make_integer_sequence<int, 32>());
-
-template <int... C>
-inline void RunAll(DspCore& core, std::integer_sequence<int, C...>) {
-    (core.Step<C>(), ...);
+template <int I>
+inline void DspCore::VoiceInTurn() {
+    if (I > 1) V1(voices[(I + 1) & 7]);
+    if (Idle(voices[I])) {
+        IdleVoiceSteps(voices[I]);
+    } else {
+        VoiceLatch local;
+        VoiceSteps(voices[I], local);
+    }
 }
-
-}  // namespace
 
 // The same steps as clocks 0..31 in turn, regrouped so that each voice's
 // work runs together: a voice's latched values live from its V2 to its V9
@@ -198,16 +195,9 @@ void DspCore::Frame() {
     V7(voices[0]);
     V8(voices[0]);
     V9(voices[0]);
-    // Voices 1-7 keep their latched values in a local.
-    for (int i = 1; i < 8; ++i) {
-        if (i > 1) V1(voices[(i + 1) & 7]);
-        if (Idle(voices[i])) {
-            IdleVoiceSteps(voices[i]);
-        } else {
-            VoiceLatch local;
-            VoiceSteps(voices[i], local);
-        }
-    }
+    // Voices 1-7 keep their latched values in a local; each has its own
+    // copy of the code, so that the branches learn each voice's ways.
+    VoicesInTurn(std::integer_sequence<int, 1, 2, 3, 4, 5, 6, 7>());
     V1(voices[1]);
     V2(voices[0], latch);
     V3a(voices[0], latch);
@@ -233,6 +223,44 @@ void DspCore::Frame() {
     V1(voices[2]);
 }
 
-void DspCore::FrameByClocks() { RunAll(*this, std::make_integer_sequence<int, 32>()); }
 
-void DspCore::Clock(int clock) { (this->*kSteps[clock])(); }
+// Falls through from the first clock to the last, so that a part of a
+// frame runs as straight code.
+void DspCore::Clocks(int first, int count) {
+    int end = first + count;
+    switch (first) {
+    case 0: Step<0>(); if (end == 1) return; [[fallthrough]];
+    case 1: Step<1>(); if (end == 2) return; [[fallthrough]];
+    case 2: Step<2>(); if (end == 3) return; [[fallthrough]];
+    case 3: Step<3>(); if (end == 4) return; [[fallthrough]];
+    case 4: Step<4>(); if (end == 5) return; [[fallthrough]];
+    case 5: Step<5>(); if (end == 6) return; [[fallthrough]];
+    case 6: Step<6>(); if (end == 7) return; [[fallthrough]];
+    case 7: Step<7>(); if (end == 8) return; [[fallthrough]];
+    case 8: Step<8>(); if (end == 9) return; [[fallthrough]];
+    case 9: Step<9>(); if (end == 10) return; [[fallthrough]];
+    case 10: Step<10>(); if (end == 11) return; [[fallthrough]];
+    case 11: Step<11>(); if (end == 12) return; [[fallthrough]];
+    case 12: Step<12>(); if (end == 13) return; [[fallthrough]];
+    case 13: Step<13>(); if (end == 14) return; [[fallthrough]];
+    case 14: Step<14>(); if (end == 15) return; [[fallthrough]];
+    case 15: Step<15>(); if (end == 16) return; [[fallthrough]];
+    case 16: Step<16>(); if (end == 17) return; [[fallthrough]];
+    case 17: Step<17>(); if (end == 18) return; [[fallthrough]];
+    case 18: Step<18>(); if (end == 19) return; [[fallthrough]];
+    case 19: Step<19>(); if (end == 20) return; [[fallthrough]];
+    case 20: Step<20>(); if (end == 21) return; [[fallthrough]];
+    case 21: Step<21>(); if (end == 22) return; [[fallthrough]];
+    case 22: Step<22>(); if (end == 23) return; [[fallthrough]];
+    case 23: Step<23>(); if (end == 24) return; [[fallthrough]];
+    case 24: Step<24>(); if (end == 25) return; [[fallthrough]];
+    case 25: Step<25>(); if (end == 26) return; [[fallthrough]];
+    case 26: Step<26>(); if (end == 27) return; [[fallthrough]];
+    case 27: Step<27>(); if (end == 28) return; [[fallthrough]];
+    case 28: Step<28>(); if (end == 29) return; [[fallthrough]];
+    case 29: Step<29>(); if (end == 30) return; [[fallthrough]];
+    case 30: Step<30>(); if (end == 31) return; [[fallthrough]];
+    case 31: Step<31>(); break;
+    default: break;
+    }
+}

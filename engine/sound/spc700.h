@@ -77,28 +77,38 @@ private:
     uint16_t AddrIndDpX();
     uint16_t AddrIndDpY();
 
-    // Instruction groups (spc700_ops_*.h). `op` 0-5: OR AND EOR CMP ADC SBC;
-    // for shifts 0-5: ASL ROL LSR ROR DEC INC.
+    // Instruction groups (spc700_ops_*.h), templated on what the opcode
+    // fixes so that each case compiles to straight code. `Op` 0-5: OR AND
+    // EOR CMP ADC SBC; for shifts 0-5: ASL ROL LSR ROR DEC INC.
     // A op= operand, in one of the forms of Spc700Mode.
-    void Alu(int op, uint8_t mode);
+    template <int Op, int Mode>
+    void Alu();
     // dp op= #imm.
-    void AluImmediateToDp(int op);
+    template <int Op>
+    void AluImmediateToDp();
     // dp op= dp.
-    void AluDpToDp(int op);
+    template <int Op>
+    void AluDpToDp();
     // (X) op= (Y).
-    void AluIndirectPair(int op);
+    template <int Op>
+    void AluIndirectPair();
     // Shift, increment or decrement of a memory byte.
-    void ShiftMemory(int op, uint16_t address);
+    template <int Op>
+    void ShiftMemory(uint16_t address);
     // The same on A.
-    void ShiftA(int op);
+    template <int Op>
+    void ShiftA();
     // Reads the offset and jumps when `take`.
     void Branch(bool take);
     // BBS/BBC dp.bit,rel.
-    void BitBranch(uint8_t opcode);
+    template <uint8_t Opcode>
+    void BitBranch();
     // SET1/CLR1 dp.bit.
-    void SetClearBit(uint8_t opcode);
+    template <uint8_t Opcode>
+    void SetClearBit();
     // OR1/AND1/EOR1/MOV1/NOT1 on a 13-bit address's bit.
-    void MemoryBitOp(uint8_t opcode);
+    template <uint8_t Opcode>
+    void MemoryBitOp();
     // TSET1/TCLR1 !abs.
     void TestSetClear(bool set);
     // CBNE dp,rel or dp+X,rel.
@@ -108,7 +118,8 @@ private:
     // DBNZ Y,rel.
     void DecrementBranchY();
     // DECW/INCW/CMPW/ADDW/SUBW/MOVW.
-    void WordOp(uint8_t opcode);
+    template <uint8_t Opcode>
+    void WordOp();
     // Pushes PC and jumps (the part CALL, PCALL and TCALL share).
     void Call(uint16_t target);
     // TCALL n.

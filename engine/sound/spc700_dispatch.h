@@ -9,18 +9,18 @@ void Spc700<Bus>::Step() {
         // The A-register group: the high nibble's upper bits pick the
         // operation, its low bit and the low nibble the operand form.
 #define VOXTRAWL_ALU_ROW(row, op)                                              \
-    case row | 0x04: Alu(op, kDp); break;                                     \
-    case row | 0x05: Alu(op, kAbs); break;                                    \
-    case row | 0x06: Alu(op, kIndX); break;                                   \
-    case row | 0x07: Alu(op, kIndDpX); break;                                 \
-    case row | 0x08: Alu(op, kImm); break;                                    \
-    case row | 0x09: AluDpToDp(op); break;                                    \
-    case row | 0x14: Alu(op, kDpX); break;                                    \
-    case row | 0x15: Alu(op, kAbsX); break;                                   \
-    case row | 0x16: Alu(op, kAbsY); break;                                   \
-    case row | 0x17: Alu(op, kIndDpY); break;                                 \
-    case row | 0x18: AluImmediateToDp(op); break;                             \
-    case row | 0x19: AluIndirectPair(op); break;
+    case row | 0x04: Alu<op, kDp>(); break;                                     \
+    case row | 0x05: Alu<op, kAbs>(); break;                                    \
+    case row | 0x06: Alu<op, kIndX>(); break;                                   \
+    case row | 0x07: Alu<op, kIndDpX>(); break;                                 \
+    case row | 0x08: Alu<op, kImm>(); break;                                    \
+    case row | 0x09: AluDpToDp<op>(); break;                                    \
+    case row | 0x14: Alu<op, kDpX>(); break;                                    \
+    case row | 0x15: Alu<op, kAbsX>(); break;                                   \
+    case row | 0x16: Alu<op, kAbsY>(); break;                                   \
+    case row | 0x17: Alu<op, kIndDpY>(); break;                                 \
+    case row | 0x18: AluImmediateToDp<op>(); break;                             \
+    case row | 0x19: AluIndirectPair<op>(); break;
         VOXTRAWL_ALU_ROW(0x00, 0)
         VOXTRAWL_ALU_ROW(0x20, 1)
         VOXTRAWL_ALU_ROW(0x40, 2)
@@ -31,9 +31,9 @@ void Spc700<Bus>::Step() {
 
         // Shifts, increments and decrements of memory and A.
 #define VOXTRAWL_SHIFT_ROW(row, op)                                            \
-    case row | 0x0B: ShiftMemory(op, AddrDp()); break;                        \
-    case row | 0x0C: ShiftMemory(op, AddrAbs()); break;                       \
-    case row | 0x1B: ShiftMemory(op, AddrDpX()); break;
+    case row | 0x0B: ShiftMemory<op>(AddrDp()); break;                        \
+    case row | 0x0C: ShiftMemory<op>(AddrAbs()); break;                       \
+    case row | 0x1B: ShiftMemory<op>(AddrDpX()); break;
         VOXTRAWL_SHIFT_ROW(0x00, 0)
         VOXTRAWL_SHIFT_ROW(0x20, 1)
         VOXTRAWL_SHIFT_ROW(0x40, 2)
@@ -41,36 +41,69 @@ void Spc700<Bus>::Step() {
         VOXTRAWL_SHIFT_ROW(0x80, 4)
         VOXTRAWL_SHIFT_ROW(0xA0, 5)
 #undef VOXTRAWL_SHIFT_ROW
-        case 0x1C: ShiftA(0); break;
-        case 0x3C: ShiftA(1); break;
-        case 0x5C: ShiftA(2); break;
-        case 0x7C: ShiftA(3); break;
-        case 0x9C: ShiftA(4); break;
-        case 0xBC: ShiftA(5); break;
+        case 0x1C: ShiftA<0>(); break;
+        case 0x3C: ShiftA<1>(); break;
+        case 0x5C: ShiftA<2>(); break;
+        case 0x7C: ShiftA<3>(); break;
+        case 0x9C: ShiftA<4>(); break;
+        case 0xBC: ShiftA<5>(); break;
         case 0x1D: x_ = Implied(static_cast<uint8_t>(x_ - 1)); break;
         case 0x3D: x_ = Implied(static_cast<uint8_t>(x_ + 1)); break;
         case 0xDC: y_ = Implied(static_cast<uint8_t>(y_ - 1)); break;
         case 0xFC: y_ = Implied(static_cast<uint8_t>(y_ + 1)); break;
 
         // Single bits.
-        case 0x02: case 0x22: case 0x42: case 0x62: case 0x82: case 0xA2: case 0xC2: case 0xE2:
-        case 0x12: case 0x32: case 0x52: case 0x72: case 0x92: case 0xB2: case 0xD2: case 0xF2:
-            SetClearBit(opcode);
-            break;
-        case 0x03: case 0x23: case 0x43: case 0x63: case 0x83: case 0xA3: case 0xC3: case 0xE3:
-        case 0x13: case 0x33: case 0x53: case 0x73: case 0x93: case 0xB3: case 0xD3: case 0xF3:
-            BitBranch(opcode);
-            break;
-        case 0x0A: case 0x2A: case 0x4A: case 0x6A: case 0x8A: case 0xAA: case 0xCA: case 0xEA:
-            MemoryBitOp(opcode);
-            break;
+        case 0x02: SetClearBit<0x02>(); break;
+        case 0x22: SetClearBit<0x22>(); break;
+        case 0x42: SetClearBit<0x42>(); break;
+        case 0x62: SetClearBit<0x62>(); break;
+        case 0x82: SetClearBit<0x82>(); break;
+        case 0xA2: SetClearBit<0xA2>(); break;
+        case 0xC2: SetClearBit<0xC2>(); break;
+        case 0xE2: SetClearBit<0xE2>(); break;
+        case 0x12: SetClearBit<0x12>(); break;
+        case 0x32: SetClearBit<0x32>(); break;
+        case 0x52: SetClearBit<0x52>(); break;
+        case 0x72: SetClearBit<0x72>(); break;
+        case 0x92: SetClearBit<0x92>(); break;
+        case 0xB2: SetClearBit<0xB2>(); break;
+        case 0xD2: SetClearBit<0xD2>(); break;
+        case 0xF2: SetClearBit<0xF2>(); break;
+        case 0x03: BitBranch<0x03>(); break;
+        case 0x23: BitBranch<0x23>(); break;
+        case 0x43: BitBranch<0x43>(); break;
+        case 0x63: BitBranch<0x63>(); break;
+        case 0x83: BitBranch<0x83>(); break;
+        case 0xA3: BitBranch<0xA3>(); break;
+        case 0xC3: BitBranch<0xC3>(); break;
+        case 0xE3: BitBranch<0xE3>(); break;
+        case 0x13: BitBranch<0x13>(); break;
+        case 0x33: BitBranch<0x33>(); break;
+        case 0x53: BitBranch<0x53>(); break;
+        case 0x73: BitBranch<0x73>(); break;
+        case 0x93: BitBranch<0x93>(); break;
+        case 0xB3: BitBranch<0xB3>(); break;
+        case 0xD3: BitBranch<0xD3>(); break;
+        case 0xF3: BitBranch<0xF3>(); break;
+        case 0x0A: MemoryBitOp<0x0A>(); break;
+        case 0x2A: MemoryBitOp<0x2A>(); break;
+        case 0x4A: MemoryBitOp<0x4A>(); break;
+        case 0x6A: MemoryBitOp<0x6A>(); break;
+        case 0x8A: MemoryBitOp<0x8A>(); break;
+        case 0xAA: MemoryBitOp<0xAA>(); break;
+        case 0xCA: MemoryBitOp<0xCA>(); break;
+        case 0xEA: MemoryBitOp<0xEA>(); break;
         case 0x0E: TestSetClear(true); break;
         case 0x4E: TestSetClear(false); break;
 
         // 16-bit operations.
-        case 0x1A: case 0x3A: case 0x5A: case 0x7A: case 0x9A: case 0xBA: case 0xDA:
-            WordOp(opcode);
-            break;
+        case 0x1A: WordOp<0x1A>(); break;
+        case 0x3A: WordOp<0x3A>(); break;
+        case 0x5A: WordOp<0x5A>(); break;
+        case 0x7A: WordOp<0x7A>(); break;
+        case 0x9A: WordOp<0x9A>(); break;
+        case 0xBA: WordOp<0xBA>(); break;
+        case 0xDA: WordOp<0xDA>(); break;
 
         // Branches and jumps.
         case 0x10: Branch(!f_.n); break;

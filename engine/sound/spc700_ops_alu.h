@@ -5,9 +5,10 @@
 enum Spc700Mode : uint8_t { kDp, kAbs, kIndX, kIndDpX, kDpX, kAbsX, kAbsY, kIndDpY, kImm };
 
 template <class Bus>
-void Spc700<Bus>::Alu(int op, uint8_t mode) {
+template <int Op, int Mode>
+void Spc700<Bus>::Alu() {
     uint8_t value;
-    switch (mode) {
+    switch (Mode) {
         case kDp: value = Read(AddrDp()); break;
         case kAbs: value = Read(AddrAbs()); break;
         case kIndX: value = Read(AddrIndX()); break;
@@ -18,47 +19,52 @@ void Spc700<Bus>::Alu(int op, uint8_t mode) {
         case kIndDpY: value = Read(AddrIndDpY()); break;
         default: value = Fetch(); break;
     }
-    a_ = f_.Apply(op, a_, value);
+    a_ = f_.Apply(Op, a_, value);
 }
 
 template <class Bus>
-void Spc700<Bus>::AluImmediateToDp(int op) {
+template <int Op>
+void Spc700<Bus>::AluImmediateToDp() {
     uint8_t value = Fetch();
     uint16_t address = AddrDp();
-    uint8_t result = f_.Apply(op, Read(address), value);
-    if (op == 3) Idle();
+    uint8_t result = f_.Apply(Op, Read(address), value);
+    if (Op == 3) Idle();
     else Write(address, result);
 }
 
 template <class Bus>
-void Spc700<Bus>::AluDpToDp(int op) {
+template <int Op>
+void Spc700<Bus>::AluDpToDp() {
     uint8_t value = Read(AddrDp());
     uint16_t address = AddrDp();
-    uint8_t result = f_.Apply(op, Read(address), value);
-    if (op == 3) Idle();
+    uint8_t result = f_.Apply(Op, Read(address), value);
+    if (Op == 3) Idle();
     else Write(address, result);
 }
 
 template <class Bus>
-void Spc700<Bus>::AluIndirectPair(int op) {
+template <int Op>
+void Spc700<Bus>::AluIndirectPair() {
     DummyFetch();
     uint8_t value = Read(Page(y_));
     uint16_t address = Page(x_);
-    uint8_t result = f_.Apply(op, Read(address), value);
-    if (op == 3) Idle();
+    uint8_t result = f_.Apply(Op, Read(address), value);
+    if (Op == 3) Idle();
     else Write(address, result);
 }
 
 template <class Bus>
-void Spc700<Bus>::ShiftMemory(int op, uint16_t address) {
+template <int Op>
+void Spc700<Bus>::ShiftMemory(uint16_t address) {
     uint8_t value = Read(address);
-    Write(address, f_.Shift(op, value));
+    Write(address, f_.Shift(Op, value));
 }
 
 template <class Bus>
-void Spc700<Bus>::ShiftA(int op) {
+template <int Op>
+void Spc700<Bus>::ShiftA() {
     DummyFetch();
-    a_ = f_.Shift(op, a_);
+    a_ = f_.Shift(Op, a_);
 }
 
 template <class Bus>

@@ -3,29 +3,32 @@
 #pragma once
 
 template <class Bus>
-void Spc700<Bus>::SetClearBit(uint8_t opcode) {
-    uint8_t mask = static_cast<uint8_t>(1 << (opcode >> 5));
+template <uint8_t Opcode>
+void Spc700<Bus>::SetClearBit() {
+    uint8_t mask = static_cast<uint8_t>(1 << (Opcode >> 5));
     uint16_t address = AddrDp();
     uint8_t value = Read(address);
-    Write(address, (opcode & 0x10) ? value & ~mask : value | mask);
+    Write(address, (Opcode & 0x10) ? value & ~mask : value | mask);
 }
 
 template <class Bus>
-void Spc700<Bus>::BitBranch(uint8_t opcode) {
-    uint8_t mask = static_cast<uint8_t>(1 << (opcode >> 5));
+template <uint8_t Opcode>
+void Spc700<Bus>::BitBranch() {
+    uint8_t mask = static_cast<uint8_t>(1 << (Opcode >> 5));
     uint8_t value = Read(AddrDp());
     Idle();
-    Branch(static_cast<bool>(value & mask) == !(opcode & 0x10));
+    Branch(static_cast<bool>(value & mask) == !(Opcode & 0x10));
 }
 
 template <class Bus>
-void Spc700<Bus>::MemoryBitOp(uint8_t opcode) {
+template <uint8_t Opcode>
+void Spc700<Bus>::MemoryBitOp() {
     uint16_t word = FetchWord();
     uint16_t address = word & 0x1FFF;
     uint8_t mask = static_cast<uint8_t>(1 << (word >> 13));
     uint8_t value = Read(address);
     bool bit = value & mask;
-    switch (opcode) {
+    switch (Opcode) {
         case 0x0A: f_.c = f_.c || bit; Idle(); break;
         case 0x2A: f_.c = f_.c || !bit; Idle(); break;
         case 0x4A: f_.c = f_.c && bit; break;

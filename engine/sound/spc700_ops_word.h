@@ -2,15 +2,16 @@
 #pragma once
 
 template <class Bus>
-void Spc700<Bus>::WordOp(uint8_t opcode) {
+template <uint8_t Opcode>
+void Spc700<Bus>::WordOp() {
     uint8_t offset = Fetch();
     uint16_t low = Page(offset);
     uint16_t high = Page(static_cast<uint8_t>(offset + 1));
-    switch (opcode) {
+    switch (Opcode) {
         case 0x1A:
         case 0x3A: {  // DECW, INCW
             uint8_t lo = Read(low);
-            int step = opcode == 0x3A ? 1 : -1;
+            int step = Opcode == 0x3A ? 1 : -1;
             Write(low, static_cast<uint8_t>(lo + step));
             uint16_t word = static_cast<uint16_t>((Read(high) << 8 | lo) + step);
             Write(high, static_cast<uint8_t>(word >> 8));
@@ -30,7 +31,7 @@ void Spc700<Bus>::WordOp(uint8_t opcode) {
             uint8_t lo = Read(low);
             Idle();
             uint8_t hi = Read(high);
-            if (opcode == 0x7A) {
+            if (Opcode == 0x7A) {
                 f_.c = false;
                 a_ = f_.Add(a_, lo);
                 y_ = f_.Add(y_, hi);

@@ -52,7 +52,7 @@ void ReadLengthAndFade(const uint8_t* data, SpcSnapshot& snapshot) {
 
 bool ReadSpcSnapshot(const uint8_t* data, size_t size, SpcSnapshot& snapshot) {
     size_t signature = sizeof kSignature - 1;
-    if (size < kExtraRam || std::memcmp(data, kSignature, signature) != 0) return false;
+    if (size < kDsp + 128 || std::memcmp(data, kSignature, signature) != 0) return false;
     const uint8_t* r = data + kRegisters;
     snapshot.cpu.pc = static_cast<uint16_t>(r[0] | r[1] << 8);
     snapshot.cpu.a = r[2];
