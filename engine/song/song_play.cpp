@@ -69,5 +69,11 @@ std::vector<std::vector<SoundFontGenerator>> SongEnvelopeLayers(const SampleSet&
                                                                 const SongPlay* song) {
     const EntryPlay* play = song ? SavedSamplePlay(set, sample, *song) : nullptr;
     if (!play) return {};
-    return {VolumeEnvelopeGenerators(VolumeEnvelopeOf(play->envelope))};
+    // A fit takes milliseconds, and a bank is described more than once: once per setting.
+    EnvelopeSetting e = play->envelope;
+    uint32_t key = static_cast<uint32_t>(e.adsr1 << 16 | e.adsr2 << 8 | e.gain);
+    auto fitted = song->fittedEnvelopes.find(key);
+    if (fitted == song->fittedEnvelopes.end())
+        fitted = song->fittedEnvelopes.emplace(key, VolumeEnvelopeGenerators(VolumeEnvelopeOf(e))).first;
+    return {fitted->second};
 }

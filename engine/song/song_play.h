@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include "engine/formats/soundfont.h"
@@ -19,6 +20,8 @@ struct SongPlay {
     // The page of the directory the listing reads (the driver may set DIR
     // only once it runs); the DIR page at the start unless told.
     uint8_t listedDir = 0;
+    // The SoundFont envelope of each setting fitted so far, by ADSR1, ADSR2 and GAIN.
+    mutable std::map<uint32_t, std::vector<SoundFontGenerator>> fittedEnvelopes;
 
     // The key-ons of entry index of the listed directory; nullptr when never keyed.
     const EntryPlay* Of(uint32_t index) const;
