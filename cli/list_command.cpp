@@ -27,7 +27,7 @@ void PrintJson(const ListOptions& options, const SampleSet& set, int32_t rate, c
     OrderedJson samples = OrderedJson::array();
     for (const SetSample& sample : set.samples) {
         samples.push_back(SampleJson(set, sample, rate));
-        if (song) AddSongFields(set, sample, rate, *song, samples.back());
+        if (song) AddSongFields(set, sample, *song, samples.back());
     }
     if (song) AddPlaybackRows(set, *song, samples);
     OrderedJson listing = {{"rom", NativeToUtf8(options.rom)}, {"rate", rate}, {"minRunBytes", options.settings.minRun}};

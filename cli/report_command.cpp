@@ -48,7 +48,7 @@ void CollectSamples(const SampleSet& set, int32_t rate, Report& report, const So
         if (set.kind != InputKind::Spc && !set.HasPcm(sample)) continue;
         if (set.Saved(sample)) report.allInOneBytes += set.PcmBytes(sample);
         OrderedJson facts = SampleJson(set, sample, rate);
-        if (song) AddSongFields(set, sample, rate, *song, facts);
+        if (song) AddSongFields(set, sample, *song, facts);
         for (const char* shown : {"number", "start", "end", "blocks", "stored", "bytes", "seconds", "loop"})
             facts.erase(shown);
         // The page writes the smpl pitch from the unrounded note, as rip does.

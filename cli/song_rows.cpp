@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr double kChipFrameRate = 32000;
+
 // Rounded as a listing shows them: thousandths of a second or of the level.
 OrderedJson Thousandths(const std::optional<double>& value) {
     return value ? OrderedJson(std::round(*value * 1000.0) / 1000.0) : OrderedJson(nullptr);
@@ -51,16 +53,16 @@ std::string ShortEnvelope(EnvelopeSetting setting) {
 
 }  // namespace
 
-void AddSongFields(const SampleSet& set, const SetSample& sample, int32_t rate, const SongPlay& song,
-                   OrderedJson& row) {
+void AddSongFields(const SampleSet& set, const SetSample& sample, const SongPlay& song, OrderedJson& row) {
     if (!sample.fromDirectory) return;
     const EntryPlay* play = song.Of(sample.entry.index);
     row["keyOns"] = play ? play->keyOns : 0;
     row["firstKeyOn"] = play ? OrderedJson(std::round(play->firstKeyOn * 1e6) / 1e6) : OrderedJson(nullptr);
     row["envelope"] = play ? EnvelopeJson(play->envelope) : OrderedJson(nullptr);
     row["envelopes"] = play ? play->envelopes : 0u;
+    // The chip plays pitch $1000 at 32000 Hz, whatever rate the files are written at.
     Tuning tuning;
-    bool tuned = set.LoopTuning(sample, rate, tuning);
+    bool tuned = set.LoopTuning(sample, kChipFrameRate, tuning);
     std::optional<NoteRange> notes;
     if (play) notes = NotesPlayed(*play, tuned ? std::optional<double>(tuning.midi) : std::nullopt);
     row["notes"] = notes ? OrderedJson({{"low", notes->low}, {"high", notes->high}}) : OrderedJson(nullptr);

@@ -8,8 +8,9 @@
 #include "engine/song/song_play.h"
 
 // keyOns, firstKeyOn, envelope, envelopes and notes of a directory entry,
-// and songCents and agrees in its tuning.
-void AddSongFields(const SampleSet& set, const SetSample& sample, int32_t rate, const SongPlay& song, OrderedJson& row);
+// and songCents and agrees in its tuning; notes and agreement from the
+// loop's tuning at the chip's 32000 Hz, whatever --rate says.
+void AddSongFields(const SampleSet& set, const SetSample& sample, const SongPlay& song, OrderedJson& row);
 // The run as the listing's "play": seconds, keyOns, entriesKeyed.
 OrderedJson SongSummaryJson(const SongPlay& song);
 // One line saying how long the song ran and what it keyed.

@@ -1,6 +1,7 @@
 #include "engine/song/set_midi.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <new>
@@ -17,7 +18,8 @@ MidiInstrumentOf SetMidiInstruments(const SampleSet& set, const std::vector<cons
         MidiInstrument instrument;
         instrument.bank = static_cast<uint8_t>(k / 128);
         instrument.program = static_cast<uint8_t>(k % 128);
-        instrument.unityKey = bank[k].rootKey - bank[k].correction / 100.0;
+        // The preset plays the sample at the bank's rate on this key; the chip's pitch $1000 is 32000 Hz.
+        instrument.unityKey = bank[k].rootKey - bank[k].correction / 100.0 + 12 * std::log2(32000.0 / rate);
         byEntry[samples[k]->entry.index] = instrument;
     }
     // Entries that repeat a saved one's words play its preset.
