@@ -27,6 +27,8 @@ using CommandAction = std::function<int()>;
 void AddRipSettingOptions(CLI::App& command, RipSettings& settings);
 // Refuses an empty path.
 CLI::Validator NotEmpty();
+// Takes a decimal number of seconds (fractions allowed) from 0 to max.
+CLI::Validator DecimalSeconds(double max);
 
 void AddRipCommand(CLI::App& cli, CommandAction& action);
 void AddListCommand(CLI::App& cli, CommandAction& action);

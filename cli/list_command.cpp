@@ -12,6 +12,7 @@
 #include "cli/native_path.h"
 #include "cli/standard_output.h"
 #include "cli/sample_rows.h"
+#include "cli/song_rows.h"
 
 namespace {
 
@@ -22,11 +23,16 @@ struct ListOptions {
     SampleOptions samples;
 };
 
-void PrintJson(const ListOptions& options, const SampleSet& set, int32_t rate) {
+void PrintJson(const ListOptions& options, const SampleSet& set, int32_t rate, const SongPlay* song) {
     OrderedJson samples = OrderedJson::array();
-    for (const SetSample& sample : set.samples) samples.push_back(SampleJson(set, sample, rate));
+    for (const SetSample& sample : set.samples) {
+        samples.push_back(SampleJson(set, sample, rate));
+        if (song) AddSongFields(set, sample, *song, samples.back());
+    }
+    if (song) AddPlaybackRows(set, *song, samples);
     OrderedJson listing = {{"rom", NativeToUtf8(options.rom)}, {"rate", rate}, {"minRunBytes", options.settings.minRun}};
     AddSetFields(set, listing);
+    if (song) listing["play"] = SongSummaryJson(*song);
     listing["samples"] = samples;
     // File names need not be UTF-8; each byte that is not becomes U+FFFD.
     WriteOut(listing.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + '\n');
@@ -37,9 +43,16 @@ int RunList(const ListOptions& options) {
     CliLog log(nullptr);
     SampleSet set;
     int status = OpenSampleInput(log, options.rom, options.samples, options.settings, set);
+    std::unique_ptr<SongPlay> song;
+    if (status == kExitOk) status = PlayInputSong(set, options.samples, song);
     int32_t rate = RateFor(set, options.samples, options.settings.rate);
-    if (status == kExitOk && options.json) PrintJson(options, set, rate);
-    else if (status == kExitOk) PrintSetTable(set, rate);
+    if (status == kExitOk && options.json) {
+        PrintJson(options, set, rate, song.get());
+    } else if (status == kExitOk) {
+        PrintSetTable(set, rate, song.get());
+        if (song) PrintPlaybackLines(set, *song);
+        if (song) std::printf("# %s\n", SongSummaryLine(*song).c_str());
+    }
     return status == kExitOk && set.memoryDropped ? kExitFailed : status;
 }
 

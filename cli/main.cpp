@@ -13,12 +13,14 @@ namespace {
 
 const char kUsage[] =
     "Usage:\n"
-    "  voxtrawl-cli rip INPUT... [--out DIR] [--clean] [--format wav|brr|sf2] [--skip-silent] [SETTINGS]\n"
+    "  voxtrawl-cli rip INPUT... [--out DIR] [--clean] [--format wav|brr|sf2|midi] [--skip-silent] [--used-only]\n"
+    "                [SETTINGS]\n"
     "  voxtrawl-cli rip INPUT --one-file FILE|- [--format wav|sf2] [SETTINGS]\n"
     "  voxtrawl-cli list ROM [--json] [SETTINGS]\n"
     "  voxtrawl-cli report ROM [-o FILE.html] [SETTINGS]\n"
     "  voxtrawl-cli render SONG.spc [-o FILE.wav|-] [--seconds N] [--key-ons FILE.jsonl]\n"
     "SETTINGS: [--rate HZ] [--min-run BYTES] [--decoder spec|chip] [--mapping lorom|hirom|exhirom|none]\n"
+    "          [--play SECONDS]\n"
     "Run 'voxtrawl-cli --help' or 'voxtrawl-cli COMMAND --help' for more.\n";
 
 bool IsCommand(CLI::App& cli, const char* word) {

@@ -1,5 +1,6 @@
 // Options shared by the subcommands, and their checks.
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <string>
 
@@ -44,4 +45,20 @@ void AddRipSettingOptions(CLI::App& command, RipSettings& settings) {
                     "Minimum span of a run in bytes (first to end block header) for it to count as a sample")
         ->capture_default_str()
         ->transform(DecimalIn(0, kMaxOption));
+}
+
+CLI::Validator DecimalSeconds(double max) {
+    std::string range = "a decimal number of seconds from 0 to " + std::to_string(static_cast<long>(max));
+    return CLI::Validator(
+        [max, range](std::string& text) -> std::string {
+            size_t point = text.find('.');
+            std::string whole = text.substr(0, point);
+            std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+            bool digits = text.find_first_not_of("0123456789.") == std::string::npos &&
+                          fraction.find('.') == std::string::npos && !(whole.empty() && fraction.empty()) &&
+                          (point == std::string::npos || !fraction.empty());
+            if (!digits || std::strtod(text.c_str(), nullptr) > max) return "takes " + range + ", not '" + text + "'";
+            return "";
+        },
+        "SECONDS");
 }

@@ -38,17 +38,18 @@ struct RenderOptions {
     std::string seconds;  // empty: the tag's length
 };
 
+// Digits with at most one point, followed by a digit: "12", "0.5", ".5"; not "5.", "1e3" or "nan".
+bool IsDecimal(const std::string& text) {
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) return false;
+    size_t point = text.find('.');
+    return point == std::string::npos || (point + 1 < text.size() && text.find('.', point + 1) == std::string::npos);
+}
+
 // A decimal number of seconds from 0 to 3600, fractions allowed.
 CLI::Validator Seconds() {
     return CLI::Validator(
         [](std::string& text) -> std::string {
-            size_t point = text.find('.');
-            std::string whole = text.substr(0, point);
-            std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
-            bool digits = text.find_first_not_of("0123456789.") == std::string::npos &&
-                          fraction.find('.') == std::string::npos && !(whole.empty() && fraction.empty()) &&
-                          (point == std::string::npos || !fraction.empty());
-            if (!digits || std::strtod(text.c_str(), nullptr) > kMaxSeconds)
+            if (!IsDecimal(text) || std::strtod(text.c_str(), nullptr) > kMaxSeconds)
                 return "takes a decimal number of seconds from 0 to 3600, not '" + text + "'";
             return "";
         },

@@ -14,6 +14,7 @@
 #include "cli/paths.h"
 #include "report/report_page.h"
 #include "cli/sample_rows.h"
+#include "cli/song_rows.h"
 #include "cli/standard_output.h"
 #include "engine/files/file_system.h"
 #include "engine/files/whole_file.h"
@@ -31,13 +32,15 @@ struct ReportOptions {
 
 // Adds every sample of the set with its blocks, once each, to the report.
 // The page decodes the blocks itself, so no PCM is held here.
-void CollectSamples(const SampleSet& set, int32_t rate, Report& report) {
+// With a song played, each entry's facts carry its key-ons and envelope.
+void CollectSamples(const SampleSet& set, int32_t rate, Report& report, const SongPlay* song) {
     report.runsFound = static_cast<uint32_t>(set.samples.size());
     report.isSpc = set.kind == InputKind::Spc;
     report.isBrr = set.kind == InputKind::Brr;
     report.decoder = DecoderName(set.decoder);
     AddSetFields(set, report.setFields);
     report.setFields.erase("decoder");
+    if (song) report.setFields["play"] = SongSummaryJson(*song);
     std::map<uint32_t, uint64_t> offsetOfIndex;
     for (const SetSample& sample : set.samples) {
         const char* notStored = sample.rom.notStored;
@@ -46,6 +49,7 @@ void CollectSamples(const SampleSet& set, int32_t rate, Report& report) {
         if (set.kind != InputKind::Spc && !set.HasPcm(sample)) continue;
         if (set.Saved(sample)) report.allInOneBytes += set.PcmBytes(sample);
         OrderedJson facts = SampleJson(set, sample, rate);
+        if (song) AddSongFields(set, sample, *song, facts);
         for (const char* shown : {"number", "start", "end", "blocks", "stored", "bytes", "seconds", "loop"})
             facts.erase(shown);
         // The page writes the smpl pitch from the unrounded note, as rip does.
@@ -96,6 +100,8 @@ int RunReport(const ReportOptions& options) {
     // holds the image and the page only.
     SampleSet set;
     int status = OpenSampleInput(log, options.rom, options.samples, options.settings, set);
+    std::unique_ptr<SongPlay> song;
+    if (status == kExitOk) status = PlayInputSong(set, options.samples, song);
     Report report;
     report.romPath = NativeToUtf8(options.rom);
     report.rate = RateFor(set, options.samples, options.settings.rate);
@@ -106,7 +112,7 @@ int RunReport(const ReportOptions& options) {
     std::string page;
     size_t sampleCount = 0;
     if (status == kExitOk) {
-        CollectSamples(set, report.rate, report);
+        CollectSamples(set, report.rate, report, song.get());
     }
     // The blocks are copied out: the image goes before the page is built.
     bool memoryDropped = set.memoryDropped;

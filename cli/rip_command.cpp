@@ -22,11 +22,13 @@
 #include "cli/native_path.h"
 #include "cli/paths.h"
 #include "cli/sample_options.h"
+#include "cli/song_rows.h"
 #include "cli/standard_output.h"
 #include "engine/files/file_system.h"
 #include "engine/files/path_names.h"
 #include "engine/formats/sample_writer.h"
 #include "engine/log/log_sink.h"
+#include "engine/song/midi_song.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -273,6 +275,9 @@ struct PlannedInput {
     std::string file;                   // its one file, when it writes one per set
     bool userNamed = false;             // that file is --one-file's
     std::vector<std::string> targets;   // every file it writes
+    std::unique_ptr<SongPlay> song;     // an SPC's run, unless --play 0
+    MidiSongCounts midiCounts;          // what its MIDI file holds, once written
+    std::string soundFont;              // --format midi: the SoundFont beside the MIDI file
 };
 
 // The guards of every file a rip is about to write or remove, applied
@@ -284,6 +289,9 @@ int GuardTargets(const RipOptions& options, const std::vector<std::string>& writ
     if (TakenByOther(named)) return kExitFailed;
     return kExitOk;
 }
+
+// The format of the song and its SoundFont.
+bool IsMidi(const FileFormat& format) { return std::string(format.name) == "midi"; }
 
 // A format's refusal of these samples, said on stderr; true when refused.
 bool Refused(const FileFormat& format, const PlannedInput& input, bool joined, const std::string& shown) {
@@ -299,9 +307,10 @@ bool Refused(const FileFormat& format, const PlannedInput& input, bool joined, c
 // All planned samples in one file of the format, at a name the user gave
 // (which may be a device or standard output) or named after the input;
 // the exit code.
-int SaveOneFile(const RipOptions& options, const PlannedInput& input) {
-    const FileFormat& format = options.samples.Format();
-    const std::string& path = input.file;
+int SaveOneFile(const RipOptions& options, const PlannedInput& input, const FileFormat* as = nullptr,
+                const std::string* at = nullptr) {
+    const FileFormat& format = as ? *as : options.samples.Format();
+    const std::string& path = at ? *at : input.file;
     const SampleSet& set = input.set;
     const WriteSettings& settings = input.settings;
     bool toOut = path == kStandardOutputPath;
@@ -359,6 +368,41 @@ int SaveFolder(const RipOptions& options, const PlannedInput& input, const std::
     return kExitFailed;
 }
 
+// The song as NAME.mid with its SoundFont NAME.sf2 beside it, both checked
+// before either is written; the exit code.
+int SaveSongPair(const RipOptions& options, const PlannedInput& input) {
+    // Only a snapshot's run has a song: like render, anything else is a usage error.
+    if (!input.song && Refused(options.samples.Format(), input, true, Quoted(input.file))) return kExitUsage;
+    if (!input.plan.files.empty()) {
+        if (int guarded = GuardTargets(options, input.targets, {}, input.targets)) return guarded;
+    }
+    if (int saved = SaveOneFile(options, input, FindFileFormat("sf2"), &input.soundFont)) return saved;
+    return SaveOneFile(options, input);
+}
+
+// --used-only: the entries the song keyed (or that share a keyed entry's words).
+void KeepUsed(const SampleSet& set, const SongPlay& song, RipPlan& plan) {
+    plan.files.erase(std::remove_if(plan.files.begin(), plan.files.end(),
+                                    [&](const PlannedFile& file) { return !SavedSamplePlay(set, *file.sample, song); }),
+                     plan.files.end());
+}
+
+// Plays an SPC's song for the input, as --play and --used-only ask; false
+// after saying why when they cannot go with it.
+bool PlayForInput(const RipOptions& options, PlannedInput& input) {
+    input.status = PlayInputSong(input.set, options.samples, input.song);
+    if (input.status != kExitOk) return false;
+    if (options.samples.usedOnly && !input.song && input.set.kind == InputKind::Spc) {
+        std::fprintf(stderr, "voxtrawl-cli: --used-only needs the song's run; it cannot go with --play 0.\n");
+        input.status = kExitUsage;
+        return false;
+    }
+    if (input.song) LogPrint("\r\n%s", SongSummaryLine(*input.song).c_str());
+    input.settings.song = input.song.get();
+    input.settings.midiCounts = &input.midiCounts;
+    return true;
+}
+
 // The folder a named file goes to, for writing it as a folder's only file.
 std::string FolderOf(const std::string& path) {
     fs::path parent = PathFromNative(path).parent_path();
@@ -369,7 +413,7 @@ std::string FolderOf(const std::string& path) {
 void PlanInput(CliLog& log, const RipOptions& options, const std::string& path, const Destination& destination,
                PlannedInput& input) {
     input.status = OpenSampleInput(log, path, options.samples, options.settings, input.set);
-    if (input.status != kExitOk) return;
+    if (input.status != kExitOk || !PlayForInput(options, input)) return;
     const SampleSet& set = input.set;
     const FileFormat& format = options.samples.Format();
     input.settings.rate = RateFor(set, options.samples, options.settings.rate);
@@ -377,10 +421,13 @@ void PlanInput(CliLog& log, const RipOptions& options, const std::string& path, 
     input.settings.bankName = NativeToUtf8(NativeFromPath(PathFromNative(set.path).filename()));
     input.settings.maxWavPcm = WavLimit();
     input.plan = PlanFiles(set, format, options.samples.skipSilent);
+    if (options.samples.usedOnly && input.song) KeepUsed(set, *input.song, input.plan);
     if (!options.oneFile.empty() || !format.PerSample()) {
         input.userNamed = !options.oneFile.empty();
         input.file = input.userNamed ? options.oneFile : destination.path;
+        if (IsMidi(format)) input.soundFont = NativeFromPath(PathFromNative(input.file).replace_extension(".sf2"));
         if (!input.plan.files.empty()) input.targets.push_back(input.file);
+        if (!input.plan.files.empty() && IsMidi(format)) input.targets.push_back(input.soundFont);
         return;
     }
     // Nothing found: nothing to write, and no folder made for it.
@@ -412,7 +459,8 @@ bool SharedTarget(const RipOptions& options, const std::vector<std::unique_ptr<P
 int WriteInput(const RipOptions& options, const PlannedInput& input, const std::set<fs::path>& commandFiles) {
     if (input.status != kExitOk) return input.status;
     int saved = kExitOk;
-    if (!input.file.empty()) saved = SaveOneFile(options, input);
+    if (IsMidi(options.samples.Format())) saved = SaveSongPair(options, input);
+    else if (!input.file.empty()) saved = SaveOneFile(options, input);
     else if (!input.folder.empty()) saved = SaveFolder(options, input, commandFiles);
     return saved != kExitOk ? saved : input.set.memoryDropped ? kExitFailed : kExitOk;
 }
@@ -480,6 +528,8 @@ void AddRipCommand(CLI::App& cli, CommandAction& action) {
         if (named && named != &format && !named->PerSample())
             throw CLI::ValidationError("--one-file", std::string("writes a ") + format.title + "; add --format " +
                                                          named->name + " for a " + named->title);
+        if (IsMidi(format) && !options->oneFile.empty())
+            throw CLI::ValidationError("--format midi", "writes NAME.mid and NAME.sf2; it cannot go with --one-file");
         if (options->samples.brrLoopHeader && std::string(format.name) != "brr")
             throw CLI::ValidationError("--brr-loop-header", "needs --format brr");
         if (!options->oneFile.empty() && options->roms.size() != 1)

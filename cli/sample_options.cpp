@@ -1,11 +1,13 @@
 #include "cli/sample_options.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <utility>
 #include <vector>
 
 #include "cli/standard_output.h"
+#include "engine/log/shown_text.h"
 
 namespace {
 
@@ -58,6 +60,11 @@ void AddSampleOptions(CLI::App& command, SampleOptions& options) {
                     "How a ROM maps into the SNES address space (default: detected from its internal header); "
                     "refused for an SPC snapshot, whose samples have audio RAM addresses")
         ->transform(OneOfNames(mappings));
+    command
+        .add_option("--play", options.play,
+                    "SPC snapshots: run the song this many seconds first and report what it keys (default: as "
+                    "long as render plays it; 0: do not run it)")
+        ->check(DecimalSeconds(kLongestPlaySeconds));
 }
 
 void AddRipFormatOptions(CLI::App& command, SampleOptions& options) {
@@ -74,12 +81,15 @@ void AddRipFormatOptions(CLI::App& command, SampleOptions& options) {
                      "With --format brr: start each file with its 2-byte loop offset (0 when it does not loop)");
     command.add_flag("--skip-silent", options.skipSilent,
                      "Do not save samples whose PCM is all zero (the others keep their numbers)");
+    command.add_flag("--used-only", options.usedOnly,
+                     "SPC snapshots: save only the directory entries the song keys (needs a run: not with --play 0)");
 }
 
 void NoteGivenOptions(const CLI::App& command, SampleOptions& options) {
     options.decoderGiven = command.count("--decoder") > 0;
     options.rateGiven = command.count("--rate") > 0;
     options.mappingGiven = command.count("--mapping") > 0;
+    options.playGiven = command.count("--play") > 0;
 }
 
 int32_t RateFor(const SampleSet& set, const SampleOptions& options, int32_t rate) {
@@ -106,5 +116,22 @@ int OpenSampleInput(CliLog& log, const std::string& path, const SampleOptions& o
     }
     ReportNotStored(opened);  // set.memoryDropped carries it on
     set = std::move(opened.set);
+    return kExitOk;
+}
+
+int PlayInputSong(const SampleSet& set, const SampleOptions& options, std::unique_ptr<SongPlay>& song) {
+    song.reset();
+    if (set.kind != InputKind::Spc) {
+        if (!options.playGiven && !options.usedOnly) return kExitOk;
+        FlushOut();
+        std::fprintf(stderr, "voxtrawl-cli: %s plays SPC snapshots only; %s is not one.\n",
+                     options.playGiven ? "--play" : "--used-only", Quoted(set.path).c_str());
+        return kExitUsage;
+    }
+    bool skip = options.playGiven && std::strtod(options.play.c_str(), nullptr) == 0;
+    if (skip) return kExitOk;
+    song = std::make_unique<SongPlay>();
+    double seconds = std::strtod(options.play.c_str(), nullptr);
+    if (!PlaySnapshotSet(set, options.playGiven ? &seconds : nullptr, *song)) song.reset();
     return kExitOk;
 }

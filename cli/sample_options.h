@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -11,6 +12,7 @@
 #include "cli/commands.h"
 #include "engine/formats/file_formats.h"
 #include "engine/inputs/open_input.h"
+#include "engine/song/song_play.h"
 
 // The options about decoding and describing samples, shared by the
 // subcommands; the rip-only ones are ignored elsewhere.
@@ -24,13 +26,16 @@ struct SampleOptions {
     int format = 0;  // its row in FileFormats()
     bool brrLoopHeader = false;
     bool skipSilent = false;
+    bool usedOnly = false;    // rip: only the entries the song keyed
+    std::string play;         // --play SECONDS; empty: as long as render plays it
+    bool playGiven = false;
 
     const FileFormat& Format() const { return FileFormats()[static_cast<size_t>(format)]; }
 };
 
-// --decoder and --mapping.
+// --decoder, --mapping and --play.
 void AddSampleOptions(CLI::App& command, SampleOptions& options);
-// --format, --brr-loop-header, --skip-silent.
+// --format, --brr-loop-header, --skip-silent, --used-only.
 void AddRipFormatOptions(CLI::App& command, SampleOptions& options);
 // Records which options were given; call from the subcommand's callback.
 void NoteGivenOptions(const CLI::App& command, SampleOptions& options);
@@ -45,3 +50,8 @@ int32_t RateFor(const SampleSet& set, const SampleOptions& options, int32_t rate
 // Returns kExitOk, or the exit code.
 int OpenSampleInput(CliLog& log, const std::string& path, const SampleOptions& options, const RipSettings& settings,
                     SampleSet& set);
+// Plays an SPC set's song for --play seconds (by default as long as render
+// would), leaving song empty with --play 0 and for other inputs; --play
+// given for an input that is not a snapshot is a usage error. Returns
+// kExitOk or the exit code.
+int PlayInputSong(const SampleSet& set, const SampleOptions& options, std::unique_ptr<SongPlay>& song);

@@ -1,5 +1,7 @@
 #include "cli/sample_rows.h"
 
+#include "cli/song_rows.h"
+
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -199,13 +201,15 @@ std::string SetHeadline(const SampleSet& set) {
            std::to_string(set.samples.size()) + " entries, decoder chip";
 }
 
-void PrintSetTable(const SampleSet& set, int32_t rate) {
+void PrintSetTable(const SampleSet& set, int32_t rate, const SongPlay* song) {
     std::printf("# %s\n", SetHeadline(set).c_str());
     bool directory = set.kind == InputKind::Spc && set.directory.source != DirectorySource::Scan;
     bool aram = AnyRomAram(set);
     std::printf("%5s  %-8s  %-8s  %6s  %9s  %8s  %4s  %6s  %5s  %4s  %6s  %-7s", "#", "start", "end", "blocks",
                 "PCM bytes", "seconds", "loop", "silent", "peak", "pad%", "passes", "note");
-    if (directory) std::printf("  %3s  %-6s  %-6s  %-6s  %9s  %6s\n", "idx", "aram", "loop", "end", "loop from", "same");
+    if (directory)
+        std::printf("  %3s  %-6s  %-6s  %-6s  %9s  %6s%s\n", "idx", "aram", "loop", "end", "loop from", "same",
+                    song ? SongColumnHeadings().c_str() : "");
     else if (aram) std::printf("  %-9s  %-9s  %-6s  %-6s  %-6s  %9s\n", "SNES start", "SNES end", "aram", "loop", "end", "loop from");
     else std::printf("  %-9s  %-9s\n", "SNES start", "SNES end");
     for (const SetSample& sample : set.samples) {
@@ -223,8 +227,9 @@ void PrintSetTable(const SampleSet& set, int32_t rate) {
             std::string loop = LoopText(spc, sample.loop);
             std::string from = LoopFromText(spc);
             std::string same = spc.sameAs < 0 ? "-" : Hex(static_cast<uint32_t>(spc.sameAs), 2);
-            std::printf("  %3s  %-6s  %-6s  %-6s  %9s  %6s\n", set.BaseName(sample).c_str(), Hex(spc.start, 4).c_str(),
-                        loop.c_str(), Hex(spc.end, 4).c_str(), from.c_str(), same.c_str());
+            std::printf("  %3s  %-6s  %-6s  %-6s  %9s  %6s%s\n", set.BaseName(sample).c_str(), Hex(spc.start, 4).c_str(),
+                        loop.c_str(), Hex(spc.end, 4).c_str(), from.c_str(), same.c_str(),
+                        song ? SongColumns(sample, *song).c_str() : "");
         } else {
             OrderedJson start = SnesAddressJson(set, sample.dataStart);
             OrderedJson end = SnesAddressJson(set, sample.DataEnd());

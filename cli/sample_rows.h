@@ -24,5 +24,7 @@ OrderedJson SampleJson(const SampleSet& set, const SetSample& sample, int32_t ra
 // The listing's first line: what the input is and how it is read.
 std::string SetHeadline(const SampleSet& set);
 
-// The table of list.
-void PrintSetTable(const SampleSet& set, int32_t rate);
+struct SongPlay;
+
+// The table of list; with a song played, directory entries show their key-ons and envelope.
+void PrintSetTable(const SampleSet& set, int32_t rate, const SongPlay* song = nullptr);

@@ -197,7 +197,7 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         // Named choices take their names only, not the numbers behind them.
         {{"list", rom, "--decoder", "1"}, 2, {"voxtrawl-cli: --decoder: takes chip|spec, not '1'"}},
         {{"list", rom, "--mapping", "2"}, 2, {"voxtrawl-cli: --mapping: takes exhirom|hirom|lorom|none, not '2'"}},
-        {{"rip", rom, "--format", "1"}, 2, {"voxtrawl-cli: --format: takes brr|sf2|wav, not '1'"}},
+        {{"rip", rom, "--format", "1"}, 2, {"voxtrawl-cli: --format: takes brr|midi|sf2|wav, not '1'"}},
         {{"--help"}, 0, {}},
         {{"rip", "--help"}, 0, {}},
         {{"--version"}, 0, {}},

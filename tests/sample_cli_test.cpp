@@ -131,7 +131,8 @@ TEST_F(SampleCliTest, SpcDirectoryFromCodeOrScannedAudioRam) {
     SpcBuilder spc = GameSpc();
     spc.SetDir(0);
     spc.Put(0x0200, {0xE8, 0x5D, 0xC4, 0xF2, 0xE8, kDir >> 8, 0xC4, 0xF3});
-    nlohmann::json fromCode = ListJson({Put("code.spc", spc.file)});
+    // Not played: the code at $0200 is no driver, and what it keys is beside the point.
+    nlohmann::json fromCode = ListJson({Put("code.spc", spc.file), "--play", "0"});
     EXPECT_EQ(fromCode["directorySource"], "code");
     EXPECT_EQ(fromCode["samples"].size(), 4u);
 

@@ -24,9 +24,9 @@ Pcm Sine(size_t points, double period, double amplitude) {
 // (500 Hz at 32 kHz: 21 cents above key 71). Sample 1: 320 points that
 // stop. Sample 2: a name with control characters, looped from its start.
 const std::vector<SoundFontSample> kSamples = {
-    {"looped", 32000, 96, true, 32, 96, 71, -21},
-    {"stops", 32000, 320, false, 0, 0, 60, 0},
-    {"tab\there\x01 and a very long name", 16000, 16, true, 0, 16, 60, 0},
+    {"looped", 32000, 96, true, 32, 96, 71, -21, {}},
+    {"stops", 32000, 320, false, 0, 0, 60, 0, {}},
+    {"tab\there\x01 and a very long name", 16000, 16, true, 0, 16, 60, 0, {}},
 };
 const std::vector<Pcm> kPcm = {Sine(96, 64, 12000), Sine(320, 40, 9000), Pcm(16, 100)};
 
@@ -155,14 +155,14 @@ TEST_F(SoundFontTest, LoopsSoundInTuneAndUnloopedSamplesStop) {
 }
 
 TEST(SoundFontCheckTest, RefusesWhatCannotBeABank) {
-    SoundFontSample sample{"x", 32000, 32, true, 16, 32, 60, 0};
+    SoundFontSample sample{"x", 32000, 32, true, 16, 32, 60, 0, {}};
     auto check = [](std::vector<SoundFontSample> samples) { return CheckSoundFont(samples, ""); };
     EXPECT_EQ(check({sample}), SoundFontError::None);
     EXPECT_EQ(check({}), SoundFontError::NoSamples);
     EXPECT_EQ(check(std::vector<SoundFontSample>(kMaxSoundFontSamples + 1, sample)), SoundFontError::TooManySamples);
     for (auto [start, end] : {std::pair{16u, 16u}, {0u, 33u}, {20u, 10u}})
-        EXPECT_EQ(check({{"x", 32000, 32, true, start, end, 60, 0}}), SoundFontError::BadLoop) << start << " " << end;
-    EXPECT_EQ(check({{"x", 32000, 0xC0000000u, false, 0, 0, 60, 0}}), SoundFontError::TooLarge);  // 6 GiB
+        EXPECT_EQ(check({{"x", 32000, 32, true, start, end, 60, 0, {}}}), SoundFontError::BadLoop) << start << " " << end;
+    EXPECT_EQ(check({{"x", 32000, 0xC0000000u, false, 0, 0, 60, 0, {}}}), SoundFontError::TooLarge);  // 6 GiB
 }
 
 }  // namespace

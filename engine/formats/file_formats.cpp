@@ -2,6 +2,7 @@
 
 #include "engine/formats/sample_images.h"
 #include "engine/formats/sample_soundfont.h"
+#include "engine/song/set_midi.h"
 
 const std::vector<FileFormat>& FileFormats() {
     static const std::vector<FileFormat> formats = {
@@ -10,6 +11,8 @@ const std::vector<FileFormat>& FileFormats() {
         {"brr", ".brr", "BRR file", "the raw blocks, a file per sample", BrrImage, nullptr, nullptr, nullptr, nullptr},
         {"sf2", ".sf2", "SoundFont", "one SoundFont per input, NAME.sf2", nullptr, WriteSoundFontFile,
          RefuseSoundFont, nullptr, SoundFontNote},
+        {"midi", ".mid", "MIDI file", "an SPC's song as NAME.mid with its SoundFont NAME.sf2", nullptr,
+         WriteMidiFormatFile, RefuseMidi, nullptr, MidiNote},
     };
     return formats;
 }

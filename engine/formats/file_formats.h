@@ -12,11 +12,16 @@
 #include "engine/inputs/sample_set.h"
 
 // What every writer is given besides the samples.
+struct SongPlay;
+struct MidiSongCounts;
+
 struct WriteSettings {
     int32_t rate = kInitialFrequency;   // written into the files
     bool brrLoopHeader = false;         // BRR: a 2-byte loop offset before the blocks
     std::string bankName;               // a file of a whole set: the name it carries inside
     uint64_t maxWavPcm = kMaxWavDataBytes;  // the most PCM one WAVE file may hold
+    const SongPlay* song = nullptr;     // SPC: the song played, for envelopes and MIDI
+    MidiSongCounts* midiCounts = nullptr;  // MIDI: where the writer leaves what it wrote
 };
 
 struct FileFormat {

@@ -7,9 +7,10 @@
 #include "engine/inputs/sample_reader.h"
 #include "engine/analysis/tuning.h"
 #include "engine/log/shown_text.h"
+#include "engine/song/song_play.h"
 
 std::vector<SoundFontSample> SoundFontSamplesOf(const SampleSet& set, const std::vector<const SetSample*>& samples,
-                                                int32_t rate) {
+                                                int32_t rate, const SongPlay* song) {
     std::vector<SoundFontSample> bank;
     for (const SetSample* sample : samples) {
         SoundFontSample entry;
@@ -29,13 +30,14 @@ std::vector<SoundFontSample> SoundFontSamplesOf(const SampleSet& set, const std:
             entry.rootKey = pitch.rootKey;
             entry.correction = pitch.correction;
         }
+        entry.layers = SongEnvelopeLayers(set, *sample, song);
         bank.push_back(entry);
     }
     return bank;
 }
 
 SoundFontError WriteSetSoundFont(const SampleSet& set, const std::vector<const SetSample*>& samples, int32_t rate,
-                                 const std::string& bankName, const SoundFontSink& sink) {
+                                 const std::string& bankName, const SoundFontSink& sink, const SongPlay* song) {
     // Samples are asked for in order, each from its start: one reader at a time.
     std::unique_ptr<SampleReader> reader;
     size_t current = samples.size();
@@ -54,7 +56,7 @@ SoundFontError WriteSetSoundFont(const SampleSet& set, const std::vector<const S
         }
         return true;
     };
-    return WriteSoundFont(SoundFontSamplesOf(set, samples, rate), bankName, pcm, sink);
+    return WriteSoundFont(SoundFontSamplesOf(set, samples, rate, song), bankName, pcm, sink);
 }
 
 int WriteSoundFontFile(const SampleSet& set, const std::vector<const SetSample*>& samples,
@@ -62,7 +64,8 @@ int WriteSoundFontFile(const SampleSet& set, const std::vector<const SetSample*>
     SoundFontError error;
     try {
         error = WriteSetSoundFont(set, samples, settings.rate, settings.bankName,
-                                  [&file](const uint8_t* data, size_t bytes) { return WriteOutput(file, data, bytes); });
+                                  [&file](const uint8_t* data, size_t bytes) { return WriteOutput(file, data, bytes); },
+                                  settings.song);
     } catch (const std::bad_alloc&) {
         return ENOMEM;
     }
@@ -77,7 +80,8 @@ int WriteSoundFontFile(const SampleSet& set, const std::vector<const SetSample*>
 std::string RefuseSoundFont(const SampleSet& set, const std::vector<const SetSample*>& samples,
                             const std::vector<std::string>& /*names*/, bool /*joined*/, const std::string& shown,
                             const WriteSettings& settings) {
-    SoundFontError refused = CheckSoundFont(SoundFontSamplesOf(set, samples, settings.rate), settings.bankName);
+    SoundFontError refused =
+        CheckSoundFont(SoundFontSamplesOf(set, samples, settings.rate, settings.song), settings.bankName);
     if (refused == SoundFontError::None) return "";
     return "cannot write " + shown + ": " + DescribeSoundFontError(refused) + "; nothing was written.";
 }

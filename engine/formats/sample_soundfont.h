@@ -13,12 +13,14 @@
 
 // What the bank says of each sample, in the order given. Preset names are
 // the samples' file names without extension: row numbers, directory indexes.
+// With a song played, each preset has the envelope its entry was keyed with most.
 std::vector<SoundFontSample> SoundFontSamplesOf(const SampleSet& set, const std::vector<const SetSample*>& samples,
-                                                int32_t rate);
+                                                int32_t rate, const SongPlay* song = nullptr);
 
 // Writes the bank of these samples to sink. May throw std::bad_alloc.
 SoundFontError WriteSetSoundFont(const SampleSet& set, const std::vector<const SetSample*>& samples, int32_t rate,
-                                 const std::string& bankName, const SoundFontSink& sink);
+                                 const std::string& bankName, const SoundFontSink& sink,
+                                 const SongPlay* song = nullptr);
 
 // The format's writer: the samples as one SoundFont named settings.bankName
 // into an open file, holding one decoded sample at a time. Returns 0 or an

@@ -8,6 +8,8 @@
 namespace {
 
 constexpr uint32_t kPointsPerPiece = 4096;
+// The kit's zones at most: one a key from its first.
+constexpr size_t kLastKitZones = 128 - kFirstKitKey;
 // The RIFF size field counts everything after itself.
 constexpr uint64_t kMaxRiffBytes = 0xFFFFFFFFull + 8;
 
@@ -67,6 +69,15 @@ uint64_t SoundFontBytes(const std::vector<SoundFontSample>& samples, const std::
 SoundFontError CheckSoundFont(const std::vector<SoundFontSample>& samples, const std::string& bankName) {
     if (samples.empty()) return SoundFontError::NoSamples;
     if (samples.size() > kMaxSoundFontSamples) return SoundFontError::TooManySamples;
+    // Bags and generators are counted in 16 bits: a sample's zones have
+    // 3 generators and their layers', the kit's at most 5, and a terminal.
+    size_t zones = kLastKitZones + 1, generators = 5 * kLastKitZones + 1;
+    for (const SoundFontSample& sample : samples) {
+        zones += std::max<size_t>(1, sample.layers.size());
+        generators += 3 * std::max<size_t>(1, sample.layers.size());
+        for (const auto& layer : sample.layers) generators += layer.size();
+    }
+    if (zones > 0xFFFF || generators > 0xFFFF) return SoundFontError::TooManySamples;
     for (const SoundFontSample& sample : samples) {
         if (sample.length == 0) return SoundFontError::EmptySample;
         if (sample.looped && !(sample.loopStart < sample.loopEnd && sample.loopEnd <= sample.length))

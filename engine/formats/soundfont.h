@@ -11,6 +11,12 @@
 #include <string>
 #include <vector>
 
+// One generator of an instrument zone: its number and 16-bit amount.
+struct SoundFontGenerator {
+    uint16_t generator = 0;
+    int16_t amount = 0;
+};
+
 struct SoundFontSample {
     std::string name;           // control characters become '_'; 19 bytes kept
     uint32_t rate = 32000;
@@ -20,6 +26,10 @@ struct SoundFontSample {
     uint32_t loopEnd = 0;       // first point after it; loopStart < loopEnd <= length
     uint8_t rootKey = 60;       // the key at which the sample plays at its own rate
     int8_t correction = 0;      // cents applied on playback
+    // The zones of the sample's own instrument, each playing the whole
+    // sample over the keyboard with these generators added (an envelope, an
+    // attenuation); none: one zone without them.
+    std::vector<std::vector<SoundFontGenerator>> layers;
 };
 
 // Writes the next count points of sample index into out. Samples are asked

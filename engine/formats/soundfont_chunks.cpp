@@ -70,11 +70,13 @@ void AppendPresets(const std::vector<SoundFontSample>& samples, ChunkBytes& phdr
     AppendGenerator(pgen, 0, 0);
 }
 
-// One instrument zone playing sample index over low..high.
+// One instrument zone playing sample index over low..high, with extra
+// generators between the key range and the loop mode.
 void AppendZone(const SoundFontSample& sample, size_t index, uint8_t low, uint8_t high, bool kit, ChunkBytes& ibag,
-                ChunkBytes& igen) {
+                ChunkBytes& igen, const std::vector<SoundFontGenerator>& extra = {}) {
     AppendBag(ibag, igen);
     AppendGenerator(igen, kKeyRange, KeyRange(low, high));
+    for (const SoundFontGenerator& g : extra) AppendGenerator(igen, g.generator, static_cast<uint16_t>(g.amount));
     if (kit) {
         // In the kit each sample plays at its own rate on its key.
         AppendGenerator(igen, kOverridingRootKey, low);
@@ -91,7 +93,9 @@ void AppendInstruments(const std::vector<SoundFontSample>& samples, ChunkBytes& 
     for (size_t i = 0; i < samples.size(); ++i) {
         AppendName(inst, samples[i].name);
         Append16(inst, static_cast<uint16_t>(ibag.size() / 4));
-        AppendZone(samples[i], i, 0, kLastKey, false, ibag, igen);
+        if (samples[i].layers.empty()) AppendZone(samples[i], i, 0, kLastKey, false, ibag, igen);
+        for (const std::vector<SoundFontGenerator>& layer : samples[i].layers)
+            AppendZone(samples[i], i, 0, kLastKey, false, ibag, igen, layer);
     }
     AppendName(inst, "all samples");
     Append16(inst, static_cast<uint16_t>(ibag.size() / 4));
