@@ -38,40 +38,6 @@ struct RenderOptions {
     std::string seconds;  // empty: the tag's length
 };
 
-// Digits with at most one point, followed by a digit: "12", "0.5", ".5"; not "5.", "1e3" or "nan".
-bool IsDecimal(const std::string& text) {
-    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) return false;
-    size_t point = text.find('.');
-    return point == std::string::npos || (point + 1 < text.size() && text.find('.', point + 1) == std::string::npos);
-}
-
-// A decimal number of seconds from 0 to 3600, fractions allowed.
-CLI::Validator Seconds() {
-    return CLI::Validator(
-        [](std::string& text) -> std::string {
-            if (!IsDecimal(text) || std::strtod(text.c_str(), nullptr) > kMaxSeconds)
-                return "takes a decimal number of seconds from 0 to 3600, not '" + text + "'";
-            return "";
-        },
-        "SECONDS");
-}
-
-// Reads a whole file; false with the system's reason.
-bool ReadSong(const std::string& path, std::vector<uint8_t>& bytes, std::string& reason) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        reason = std::strerror(errno);
-        return false;
-    }
-    uint8_t buffer[1 << 16];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
-    bool failed = std::ferror(file) != 0;
-    if (failed) reason = std::strerror(errno);
-    std::fclose(file);
-    return !failed;
-}
-
 // The 44-byte header of a 16-bit stereo WAVE file at 32000 Hz.
 std::vector<uint8_t> StereoWavHeader(uint32_t dataBytes) {
     std::vector<uint8_t> header;
@@ -194,7 +160,7 @@ bool OverwritesSong(const std::string& song, const std::string& output) {
 int ReadSnapshot(const std::string& path, SpcSnapshot& snapshot) {
     std::vector<uint8_t> bytes;
     std::string reason;
-    if (!ReadSong(path, bytes, reason)) {
+    if (!ReadWholeFile(path, bytes, reason)) {
         std::fprintf(stderr, "voxtrawl-cli: cannot read %s: %s\n", Quoted(path).c_str(), reason.c_str());
         return kExitFailed;
     }
@@ -261,7 +227,7 @@ void AddRenderCommand(CLI::App& cli, CommandAction& action) {
         ->check(NotEmpty());
     render->add_option("--seconds", options->seconds,
                        "How long to play, 0 to 3600 (default: the tag's length then its fade, else 180)")
-        ->check(Seconds());
+        ->check(DecimalSeconds(kMaxSeconds));
     render->add_option("--key-ons", options->keyOns,
                        "Also write every key-on as a JSON line to this file ('-': standard output)")
         ->check(NotEmpty());

@@ -12,10 +12,7 @@
 #include "engine/inputs/input_kinds.h"
 #include "engine/log/shown_text.h"
 
-namespace {
-
-// Reads a file, or a pipe, to its end.
-bool ReadWhole(const std::string& path, std::vector<uint8_t>& bytes, std::string& reason) {
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& reason) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
         reason = std::strerror(errno);
@@ -30,6 +27,8 @@ bool ReadWhole(const std::string& path, std::vector<uint8_t>& bytes, std::string
     std::fclose(file);
     return !failed;
 }
+
+namespace {
 
 // Whether a regular file starts as an SPC snapshot. A file that cannot be
 // read is left to the loader, which reports it.
@@ -126,7 +125,7 @@ OpenedInput OpenInput(const std::string& path, const InputOptions& options) {
     if (!stream && RefuseRomOnly(brr ? InputKind::Brr : InputKind::Spc, options, opened)) return opened;
     std::vector<uint8_t> bytes;
     std::string reason;
-    if (!ReadWhole(path, bytes, reason)) {
+    if (!ReadWholeFile(path, bytes, reason)) {
         Fail(opened, OpenStatus::kFailed, "cannot read " + Quoted(path) + ": " + reason);
         return opened;
     }

@@ -37,6 +37,8 @@ struct OpenedInput {
     bool Ok() const { return status == OpenStatus::kOk; }
 };
 
+// Reads a file, or a pipe, to its end; false with the system's reason.
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& reason);
 // Whether a path names a .brr instrument file (the extension in any case).
 bool IsBrrFileName(const std::string& path);
 // What OpenInput would read the file as, from its name and, for a regular
