@@ -415,7 +415,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     choice.skipSilent = flags & kSkipSilentFlag;
     choice.brrLoopHeader = flags & kLoopHeaderFlag;
     if (flags & kRomFlag) {
-        if (size > 2) {
+        // An image that starts as a snapshot opens as one: the other branch checks those.
+        if (size > 2 && !HasSpcSignature(data + 2, size - 2)) {
             OpenedInput opened;
             OpenRom(data + 2, size - 2, minRun, flags & kChipFlag ? DecoderKind::Chip : DecoderKind::Spec, opened);
             CheckSet(opened.set, choice, kRomRate);
