@@ -6,8 +6,9 @@ import { noteName } from './pitch.mjs';
 import { ENVELOPE_FRAME_RATE, releaseSeconds } from './chip_envelope.mjs';
 import { envelopeLevels, levelAt } from './song_facts.mjs';
 
-// Points a millisecond apart carry the envelope to Web Audio.
-const ENVELOPE_POINT_FRAMES = ENVELOPE_FRAME_RATE / 1000;
+// The envelope goes to Web Audio a point a chip frame, or a point every
+// few frames for the longest, so that a curve stays a few hundred KiB.
+const ENVELOPE_POINTS_MAX = 1 << 16;
 
 const PLAY_LABEL = '\u25B6 Play';
 const PLAYING_LABEL = '\u25A0 Stop';
@@ -39,12 +40,12 @@ export function setVolume(volume) {
 function envelopeGain(audio, sample, at) {
   const levels = envelopeLevels(sample);
   if (!levels) return null;
-  const points = Math.floor(levels.length / ENVELOPE_POINT_FRAMES) + 1;
-  const curve = new Float32Array(Math.max(points, 2));
-  for (let i = 1; i < curve.length; i++) curve[i] = levels[Math.min(i * ENVELOPE_POINT_FRAMES, levels.length) - 1];
+  const step = Math.ceil(levels.length / ENVELOPE_POINTS_MAX);
+  const curve = new Float32Array(Math.floor(levels.length / step) + 1);
+  for (let i = 1; i < curve.length; i++) curve[i] = levels[i * step - 1];
   const node = audio.createGain();
   node.gain.value = 0;
-  node.gain.setValueCurveAtTime(curve, at, (curve.length - 1) / 1000);
+  node.gain.setValueCurveAtTime(curve, at, ((curve.length - 1) * step) / ENVELOPE_FRAME_RATE);
   return { node, levels };
 }
 

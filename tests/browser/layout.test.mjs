@@ -70,7 +70,7 @@ const rowBoxes = (page) => page.$$eval('#rows tr', (trs) => trs.map((tr) => {
     .filter((e) => e.scrollWidth > e.clientWidth).map((e) => e.textContent)
     .concat([...tr.querySelectorAll('td.actions .button')].filter((b) => box(b).right > actions.right + 0.5
       || box(b).bottom > actions.bottom + 0.5).map((b) => b.textContent));
-  return { play: box(tr.querySelector('button.play')), wave: box(tr.querySelector('canvas')), clipped,
+  return { play: box(tr.querySelector('button.play')), wave: box(tr.querySelector('td.wave canvas')), clipped,
     addresses: [...tr.querySelectorAll('td.offset')].map((td) => [td.innerText.replace(/\s+/g, ' '), td.title]) };
 }));
 

@@ -115,3 +115,29 @@ export function withPageData(html, change) {
   const escaped = JSON.stringify(data).replace(/[<>&]/g, (c) => `\\u${c.charCodeAt(0).toString(16).padStart(4, '0')}`);
   return html.replace(pattern, () => open + escaped + close);
 }
+
+// A snapshot whose code keys voice v on entry v's setting: each voice's
+// DSP registers are in the snapshot, a program at $0400 writes KON and
+// waits. Entry i of `settings` ({ adsr1, adsr2, gain }, or null: never
+// keyed) plays a looped tone of its own.
+export function keyedSpc(settings) {
+  const { file, aram, entry } = spcSkeleton();
+  const dsp = (register, value) => { file[0x10100 + register] = value; };
+  let keys = 0;
+  settings.forEach((setting, v) => {
+    const start = 0x0800 + 0x100 * v;
+    instrument(10, true, 16 + 4 * v).copy(file, aram + start);
+    entry(v, start, start + 27);
+    if (!setting) return;
+    for (const [register, value] of [[0, 127], [1, 127], [3, 0x10], [4, v], [5, setting.adsr1], [6, setting.adsr2],
+      [7, setting.gain]]) dsp(0x10 * v + register, value);
+    keys |= 1 << v;
+  });
+  dsp(0x0c, 127);
+  dsp(0x1c, 127);
+  dsp(0x6c, 0x20);  // no echo writes into the program
+  file.writeUInt16LE(0x0400, 0x25);  // PC
+  file[0x2b] = 0xef;  // SP
+  Buffer.from([0x8f, 0x4c, 0xf2, 0x8f, keys, 0xf3, 0x2f, 0xfe]).copy(file, aram + 0x0400);
+  return file;
+}
