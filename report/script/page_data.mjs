@@ -25,7 +25,7 @@ export const state = {
   note: null,     // MIDI note that pitched samples play at; null: their own
   shown: [],      // indices of the rows on view, in their order
   audio: null,    // AudioContext, made on the first play
-  playing: null,  // { index, source, startedAt, seconds, speed, note, held, key, envelope }
+  playing: null,  // { index, source, startedAt, seconds, speed, note, held, keyed, key, pointer, envelope }
   volume: 1,      // gain of everything played
   gain: null,     // the GainNode that applies it
   rows: [],

@@ -76,7 +76,7 @@ export function play(index, { note = state.note, held = false } = {}) {
   const speed = pitch ? 2 ** ((note - pitch.midi) / 12) : 1;
   source.playbackRate.value = speed;
   const playing = { index, source, startedAt: audio.currentTime, seconds: buffer.duration, speed,
-    note: pitch ? note : null, held: held && sample.loop };
+    note: pitch ? note : null, held: held && sample.loop, keyed: held };
   setLoop(source, index, playing.held);
   playing.envelope = held ? envelopeGain(audio, sample, playing.startedAt) : null;
   if (playing.envelope) {
@@ -97,9 +97,9 @@ export function play(index, { note = state.note, held = false } = {}) {
 
 // Starts what plays again (at a new rate, decoder or note), held as it was.
 export function replay() {
-  const { index, held, key } = state.playing;
-  play(index, { held });
-  if (state.playing) state.playing.key = key;
+  const { index, keyed, key, pointer } = state.playing;
+  play(index, { held: keyed });
+  if (state.playing) Object.assign(state.playing, { key, pointer });
 }
 
 // With a known loop point the attack plays once and then only the loop

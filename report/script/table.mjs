@@ -5,7 +5,7 @@ import { aram, grouped, hex, seconds } from './format.mjs';
 import { loopPlanOf, pcmBytesOf, pitchOf, samplePcm, silentOf } from './sample_pcm.mjs';
 import { noteName } from './pitch.mjs';
 import { offerDownload, sampleBrr, sampleWav } from './downloads.mjs';
-import { labelPlayButton, play, stop } from './playback.mjs';
+import { labelPlayButton, play, release, stop } from './playback.mjs';
 import { select } from './selection.mjs';
 import { drawEnvelope, envelopeLevels, envelopeWords, shortEnvelope, songPlayed } from './song_facts.mjs';
 
@@ -153,8 +153,27 @@ function actionsCell(tr, sample, index) {
   return playButton;
 }
 
+// Pressing the curve plays a held note, as a note key does, released
+// when the button comes up wherever the pointer is.
+function holdOnPress(canvas, index) {
+  canvas.addEventListener('pointerdown', (event) => {
+    if (event.button !== 0) return;
+    event.preventDefault();
+    select(index, false);
+    play(index, { held: true });
+    if (state.playing) state.playing.pointer = true;
+    const up = () => {
+      document.removeEventListener('pointerup', up);
+      document.removeEventListener('pointercancel', up);
+      if (state.playing && state.playing.pointer) release();
+    };
+    document.addEventListener('pointerup', up);
+    document.addEventListener('pointercancel', up);
+  });
+}
+
 // Key-ons and the envelope curve, on pages of a played song.
-function songCells(tr, sample) {
+function songCells(tr, sample, index) {
   cell(tr, 'keys num', 'Keys', sample.keyOns == null ? '' : grouped(sample.keyOns));
   const td = cell(tr, 'envelope', 'Envelope');
   const levels = envelopeLevels(sample);
@@ -163,7 +182,8 @@ function songCells(tr, sample) {
   canvas.className = 'envelope-curve';
   canvas.setAttribute('role', 'img');
   canvas.setAttribute('aria-label', envelopeWords(sample.envelope, sample.envelopes));
-  canvas.title = canvas.getAttribute('aria-label');
+  canvas.title = `${canvas.getAttribute('aria-label')}. Press to play a note with it.`;
+  holdOnPress(canvas, index);
   td.append(canvas);
   detail(td, 'detail envelope-text', shortEnvelope(sample.envelope));
   return { canvas, levels, drawnWidth: 0 };
@@ -189,7 +209,7 @@ function buildRow(sample, index) {
   const tuning = tuningText(sample) ? detail(loopCell, 'detail tuning', tuningText(sample)) : null;
   const passes = detail(loopCell, 'detail passes', passesText(index));
   passes.hidden = passes.textContent === '';
-  const envelope = songPlayed ? songCells(tr, sample) : null;
+  const envelope = songPlayed ? songCells(tr, sample, index) : null;
   // The frame holds the canvas and, while it plays, the playhead over it.
   const frame = document.createElement('div');
   frame.className = 'wave-frame';

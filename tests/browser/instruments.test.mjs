@@ -161,7 +161,7 @@ describe('what the song played', () => {
       }
     });
 
-  test('letting go of a held note releases it from its level, 8 of 2047 a chip frame', async () => {
+  test('letting go of a held note key or curve releases it from its level, 8 of 2047 a chip frame', async () => {
     await page.click('#rows tr:nth-child(1) td.number');
     await page.keyboard.down('z');
     await page.waitForTimeout(200);
@@ -173,6 +173,16 @@ describe('what the song played', () => {
     near(from.args[0], entries[0].envelope.sustainLevel, 'the level let go of');
     const frames = (to.args[1] - from.args[1]) * 32000;
     assert.ok(Math.abs(frames - (from.args[0] * 2047) / 8) <= 1, `released in ${frames} frames`);
+    await page.waitForFunction(() => window.__audio.active === 0);
+ 
+    // Pressing a curve with the mouse is a held note too.
+    const curve = await page.$('#rows tr:nth-child(2) td.envelope canvas');
+    await curve.hover();
+    await page.mouse.down();
+    assert.match(await page.textContent('#status'), /^Playing #01/);
+    await page.mouse.up();
+    const names = await page.evaluate(() => window.__audio.automation.slice(2).map((a) => a.name));
+    assert.deepEqual(names, ['setValueCurveAtTime', 'setValueAtTime', 'linearRampToValueAtTime']);
     await page.waitForFunction(() => window.__audio.active === 0);
   });
 });
