@@ -174,7 +174,7 @@ function holdOnPress(canvas, index) {
 
 // Key-ons and the envelope curve, on pages of a played song.
 function songCells(tr, sample, index) {
-  cell(tr, 'keys num', 'Keys', sample.keyOns == null ? '' : grouped(sample.keyOns));
+  cell(tr, 'key-ons num', 'Keys', sample.keyOns == null ? '' : grouped(sample.keyOns));
   const td = cell(tr, 'envelope', 'Envelope');
   const levels = envelopeLevels(sample);
   if (!levels) return null;

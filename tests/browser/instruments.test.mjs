@@ -118,7 +118,7 @@ describe('what the song played', () => {
   after(async () => { await context?.close(); });
 
   const shownRows = () => page.$$eval('#rows tr:not([hidden])', (trs) => trs.map((tr) =>
-    [tr.querySelector('td.number').textContent, tr.querySelector('td.keys').textContent,
+    [tr.querySelector('td.number').textContent, tr.querySelector('td.key-ons').textContent,
       Boolean(tr.querySelector('td.envelope canvas'))]));
 
   test('keys and curves as list --json has them; the filter keeps the entries the song keyed', async () => {
