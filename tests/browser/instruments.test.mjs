@@ -129,6 +129,9 @@ describe('what the song played', () => {
     assert.deepEqual(await shownRows(), entries.filter((sample) => sample.keyOns > 0).map(row));
     assert.deepEqual((await shownRows()).map((r) => r[0]), ['00', '01', '03', '04']);
     await page.click('#played');
+    const { seconds, keyOns, entriesKeyed } = listed(path.join(work, 'keyed.spc'), ['--play', '2']).play;
+    assert.match(await page.$eval('header', (h) => h.innerText),
+      new RegExp(`Song played\\s+${seconds.toFixed(3)} s: ${keyOns} key-ons of ${entriesKeyed} entries`));
   });
 
   // The level the page's envelope gain gives `seconds` after key-on.
