@@ -10,6 +10,8 @@ export const REPO = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '
 export const BUILD = path.resolve(REPO, process.env.VOXTRAWL_BUILD_DIR || 'build');
 export const CLI = process.env.VOXTRAWL_CLI || path.join(BUILD, 'cli', 'voxtrawl-cli');
 export const DEMO_ROM = path.join(REPO, 'assets', 'demo.sfc');
+// The chip envelope of the engine, frame by frame (tests/envelope_frames.cpp).
+export const ENVELOPE_FRAMES = path.join(BUILD, 'tests', 'voxtrawl_envelope_frames');
 
 export function tempDir(prefix = 'voxtrawl-page-') {
   return fs.mkdtempSync(path.join(os.tmpdir(), prefix));
@@ -17,6 +19,12 @@ export function tempDir(prefix = 'voxtrawl-page-') {
 
 export function cli(args, cwd) {
   return execFileSync(CLI, args, { cwd, encoding: 'utf8', stdio: ['ignore', 'pipe', 'pipe'] });
+}
+
+// The engine's envelope level after each of `frames` frames from key-on.
+export function chipEnvelope({ adsr1, adsr2, gain }, frames) {
+  return JSON.parse(execFileSync(ENVELOPE_FRAMES, [adsr1, adsr2, gain, frames].map(String), { encoding: 'utf8',
+    maxBuffer: 1 << 28 }));
 }
 
 // The stored samples of `list --json`.
