@@ -1,8 +1,10 @@
-// Finding an instrument: the order of the rows and the filter that hides
-// silent samples and those that are mostly padding.
+// Finding an instrument: the order of the rows, the filter that hides
+// silent samples and those that are mostly padding, and the one that
+// keeps only the entries the song keyed.
 import { byId, samples, state } from './page_data.mjs';
 import { pcmBytesOf } from './sample_pcm.mjs';
-import { peakOf, silentNow } from './table.mjs';
+import { drawEnvelopes, peakOf, silentNow } from './table.mjs';
+import { songPlayed } from './song_facts.mjs';
 import { returnToRows, select } from './selection.mjs';
 
 // A sample is mostly padding when at least this share of its blocks
@@ -22,7 +24,8 @@ function orderedIndices() {
     const peaks = indices.map(peakOf);
     indices.sort((a, b) => peaks[b] - peaks[a] || a - b);
   }
-  return state.filter ? indices.filter((index) => !filteredOut(index)) : indices;
+  return indices.filter((index) => (!state.filter || !filteredOut(index)) &&
+    (!state.played || samples[index].keyOns > 0));
 }
 
 // Puts the rows on view in the chosen order; the selection moves to the
@@ -36,6 +39,7 @@ export function arrange() {
   byId('rows').append(body);
   byId('all-hidden').hidden = state.shown.length > 0 || samples.length === 0;
   if (!shown.has(state.selected)) select(state.shown.length > 0 ? state.shown[0] : -1, false);
+  drawEnvelopes();
 }
 
 export function setupFinding() {
@@ -53,6 +57,12 @@ export function setupFinding() {
   const filter = byId('filter');
   filter.addEventListener('change', () => {
     state.filter = filter.checked;
+    arrange();
+  });
+  byId('played-field').hidden = !songPlayed;
+  const played = byId('played');
+  played.addEventListener('change', () => {
+    state.played = played.checked;
     arrange();
   });
 }

@@ -5,7 +5,7 @@ import { byId, samples, state } from './page_data.mjs';
 import { pitchOf } from './sample_pcm.mjs';
 import { noteName } from './pitch.mjs';
 import { move, returnToRows, rowsPerPage } from './selection.mjs';
-import { play, replay, showStatus, stop } from './playback.mjs';
+import { play, release, replay, showStatus, stop } from './playback.mjs';
 
 // Z to M as a piano octave, the black keys on the row above.
 const PIANO_KEYS = { z: 0, s: 1, x: 2, d: 3, c: 4, v: 5, g: 6, b: 7, h: 8, n: 9, j: 10, m: 11 };
@@ -75,10 +75,11 @@ function onKey(event) {
   event.preventDefault();
 }
 
-// Letting go of a piano key ends its note, as on a sampler.
+// Letting go of a piano key ends its note, as on a sampler: through the
+// envelope's release where the song gave the entry one.
 function onKeyUp(event) {
   const key = event.key.toLowerCase();
-  if (piano && key in PIANO_KEYS && state.playing && state.playing.key === PIANO_KEYS[key]) stop();
+  if (piano && key in PIANO_KEYS && state.playing && state.playing.key === PIANO_KEYS[key]) release();
 }
 
 export function setupKeys() {

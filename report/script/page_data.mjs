@@ -21,10 +21,11 @@ export const state = {
   selected: -1,
   order: 'position',
   filter: false,
+  played: false,   // only the entries the song keyed
   note: null,     // MIDI note that pitched samples play at; null: their own
   shown: [],      // indices of the rows on view, in their order
   audio: null,    // AudioContext, made on the first play
-  playing: null,  // { index, source, startedAt, seconds, speed, note, held, key }
+  playing: null,  // { index, source, startedAt, seconds, speed, note, held, keyed, key, pointer, envelope }
   volume: 1,      // gain of everything played
   gain: null,     // the GainNode that applies it
   rows: [],

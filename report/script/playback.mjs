@@ -3,6 +3,12 @@ import { byId, samples, state } from './page_data.mjs';
 import { grouped } from './format.mjs';
 import { loopStartOf, pcmBytesOf, pitchOf, samplePcm } from './sample_pcm.mjs';
 import { noteName } from './pitch.mjs';
+import { ENVELOPE_FRAME_RATE, releaseSeconds } from './chip_envelope.mjs';
+import { envelopeLevels, levelAt } from './song_facts.mjs';
+
+// The envelope goes to Web Audio a point a chip frame, or a point every
+// few frames for the longest, so that a curve stays a few hundred KiB.
+const ENVELOPE_POINTS_MAX = 1 << 16;
 
 const PLAY_LABEL = '\u25B6 Play';
 const PLAYING_LABEL = '\u25A0 Stop';
@@ -29,9 +35,24 @@ export function setVolume(volume) {
   if (state.gain) state.gain.gain.value = volume;
 }
 
+// The gain that shapes a held note with the entry's envelope as the chip
+// steps it from key-on (in the chip's time, whatever the rate), or null.
+function envelopeGain(audio, sample, at) {
+  const levels = envelopeLevels(sample);
+  if (!levels) return null;
+  const step = Math.ceil(levels.length / ENVELOPE_POINTS_MAX);
+  const curve = new Float32Array(Math.floor(levels.length / step) + 1);
+  for (let i = 1; i < curve.length; i++) curve[i] = levels[i * step - 1];
+  const node = audio.createGain();
+  node.gain.value = 0;
+  node.gain.setValueCurveAtTime(curve, at, ((curve.length - 1) * step) / ENVELOPE_FRAME_RATE);
+  return { node, levels };
+}
+
 // Plays a sample; at a chosen note when it has a pitch, faster or slower
 // by the ratio of the two frequencies. A held note (a key kept down)
-// keeps a looped sample sounding until it is let go, as a sampler does.
+// keeps a looped sample sounding until it is let go, as a sampler does,
+// and follows the envelope the song keyed the entry with, if any.
 export function play(index, { note = state.note, held = false } = {}) {
   stop();
   const sample = samples[index];
@@ -55,9 +76,13 @@ export function play(index, { note = state.note, held = false } = {}) {
   const speed = pitch ? 2 ** ((note - pitch.midi) / 12) : 1;
   source.playbackRate.value = speed;
   const playing = { index, source, startedAt: audio.currentTime, seconds: buffer.duration, speed,
-    note: pitch ? note : null, held: held && sample.loop };
+    note: pitch ? note : null, held: held && sample.loop, keyed: held };
   setLoop(source, index, playing.held);
-  source.connect(state.gain);
+  playing.envelope = held ? envelopeGain(audio, sample, playing.startedAt) : null;
+  if (playing.envelope) {
+    source.connect(playing.envelope.node);
+    playing.envelope.node.connect(state.gain);
+  } else source.connect(state.gain);
   source.addEventListener('ended', () => {
     if (state.playing === playing) finish();
   });
@@ -72,9 +97,9 @@ export function play(index, { note = state.note, held = false } = {}) {
 
 // Starts what plays again (at a new rate, decoder or note), held as it was.
 export function replay() {
-  const { index, held, key } = state.playing;
-  play(index, { held });
-  if (state.playing) state.playing.key = key;
+  const { index, keyed, key, pointer } = state.playing;
+  play(index, { held: keyed });
+  if (state.playing) Object.assign(state.playing, { key, pointer });
 }
 
 // With a known loop point the attack plays once and then only the loop
@@ -89,6 +114,26 @@ export function setLoop(source, index, held = false) {
     source.loopStart = 0;
     source.loopEnd = 0;
   }
+}
+
+// Letting go of a held note: its envelope's release, 8 of 2047 a chip
+// frame from the level it had, and then silence; other sounds stop at once.
+export function release() {
+  const playing = state.playing;
+  if (!playing || !playing.envelope) {
+    stop();
+    return;
+  }
+  const now = state.audio.currentTime;
+  const level = levelAt(playing.envelope.levels, now - playing.startedAt);
+  const gain = playing.envelope.node.gain;
+  if (gain.cancelAndHoldAtTime) gain.cancelAndHoldAtTime(now);
+  else gain.cancelScheduledValues(now);
+  gain.setValueAtTime(level, now);
+  const end = now + releaseSeconds(level);
+  gain.linearRampToValueAtTime(0, end);
+  finish();
+  try { playing.source.stop(end); } catch (error) { /* already ended */ }
 }
 
 export function stop() {

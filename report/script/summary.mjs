@@ -15,6 +15,13 @@ function brrFacts() {
     ['Decoder', 'chip (as the console)']];
 }
 
+// How long the song ran before the listing, and what it keyed.
+function songText(play) {
+  const keyOns = `${grouped(play.keyOns)} key-on${play.keyOns === 1 ? '' : 's'}`;
+  const entries = `${grouped(play.entriesKeyed)} ${play.entriesKeyed === 1 ? 'entry' : 'entries'}`;
+  return `${play.seconds.toFixed(3)} s: ${keyOns} of ${entries}${play.truncated ? ' (recorded until the event limit)' : ''}`;
+}
+
 // A snapshot read through its sample directory has entries, not runs:
 // the minimum run applies only where audio RAM or a ROM was scanned.
 function summaryFacts() {
@@ -36,6 +43,7 @@ function summaryFacts() {
     facts.push(['Runs found', grouped(data.runsFound)]);
     facts.push(['Samples stored', grouped(samples.length)]);
   }
+  if (data.play) facts.push(['Song played', songText(data.play)]);
   return facts;
 }
 

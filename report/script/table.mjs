@@ -5,8 +5,9 @@ import { aram, grouped, hex, seconds } from './format.mjs';
 import { loopPlanOf, pcmBytesOf, pitchOf, samplePcm, silentOf } from './sample_pcm.mjs';
 import { noteName } from './pitch.mjs';
 import { offerDownload, sampleBrr, sampleWav } from './downloads.mjs';
-import { labelPlayButton, play, stop } from './playback.mjs';
+import { labelPlayButton, play, release, stop } from './playback.mjs';
 import { select } from './selection.mjs';
+import { drawEnvelope, envelopeLevels, envelopeWords, shortEnvelope, songPlayed } from './song_facts.mjs';
 
 // The label names the cell when narrow screens stack a row's cells.
 function cell(row, className, label, text) {
@@ -152,6 +153,42 @@ function actionsCell(tr, sample, index) {
   return playButton;
 }
 
+// Pressing the curve plays a held note, as a note key does, released
+// when the button comes up wherever the pointer is.
+function holdOnPress(canvas, index) {
+  canvas.addEventListener('pointerdown', (event) => {
+    if (event.button !== 0) return;
+    event.preventDefault();
+    select(index, false);
+    play(index, { held: true });
+    if (state.playing) state.playing.pointer = true;
+    const up = () => {
+      document.removeEventListener('pointerup', up);
+      document.removeEventListener('pointercancel', up);
+      if (state.playing && state.playing.pointer) release();
+    };
+    document.addEventListener('pointerup', up);
+    document.addEventListener('pointercancel', up);
+  });
+}
+
+// Key-ons and the envelope curve, on pages of a played song.
+function songCells(tr, sample, index) {
+  cell(tr, 'key-ons num', 'Keys', sample.keyOns == null ? '' : grouped(sample.keyOns));
+  const td = cell(tr, 'envelope', 'Envelope');
+  const levels = envelopeLevels(sample);
+  if (!levels) return null;
+  const canvas = document.createElement('canvas');
+  canvas.className = 'envelope-curve';
+  canvas.setAttribute('role', 'img');
+  canvas.setAttribute('aria-label', envelopeWords(sample.envelope, sample.envelopes));
+  canvas.title = `${canvas.getAttribute('aria-label')}. Press to play a note with it.`;
+  holdOnPress(canvas, index);
+  td.append(canvas);
+  detail(td, 'detail envelope-text', shortEnvelope(sample.envelope));
+  return { canvas, levels, drawnWidth: 0 };
+}
+
 function buildRow(sample, index) {
   const tr = document.createElement('tr');
   tr.tabIndex = -1;
@@ -172,6 +209,7 @@ function buildRow(sample, index) {
   const tuning = tuningText(sample) ? detail(loopCell, 'detail tuning', tuningText(sample)) : null;
   const passes = detail(loopCell, 'detail passes', passesText(index));
   passes.hidden = passes.textContent === '';
+  const envelope = songPlayed ? songCells(tr, sample, index) : null;
   // The frame holds the canvas and, while it plays, the playhead over it.
   const frame = document.createElement('div');
   frame.className = 'wave-frame';
@@ -184,7 +222,43 @@ function buildRow(sample, index) {
   const playButton = actionsCell(tr, sample, index);
   tr.addEventListener('click', () => select(index, false));
   tr.addEventListener('dblclick', () => play(index));
-  return { tr, canvas, frame, length, measures, tuning, passes, playButton, drawnWidth: 0 };
+  return { tr, canvas, frame, length, measures, tuning, passes, playButton, envelope, drawnWidth: 0 };
+}
+
+// The keys and envelope headings and columns, before the waveform's.
+function addSongColumns() {
+  const table = byId('samples');
+  table.classList.add('song');
+  const wave = table.querySelector('col.c-wave');
+  for (const name of ['c-keys', 'c-envelope']) {
+    const col = document.createElement('col');
+    col.className = name;
+    wave.before(col);
+  }
+  const heading = table.querySelector('thead th.wave-heading');
+  const keys = document.createElement('th');
+  keys.scope = 'col';
+  keys.className = 'num';
+  keys.textContent = 'Keys';
+  keys.title = 'Key-ons of the entry while the song played';
+  const envelope = document.createElement('th');
+  envelope.scope = 'col';
+  envelope.textContent = 'Envelope';
+  envelope.title = 'The setting the song keyed the entry with most, from key-on while the key is held';
+  heading.before(keys, envelope);
+}
+
+// The curves are small and few settings repeat, so all are drawn at once
+// (again when the page's width changes them).
+export function drawEnvelopes() {
+  const colour = getComputedStyle(document.documentElement).getPropertyValue('--wave').trim();
+  for (const row of state.rows) {
+    const curve = row.envelope;
+    const width = curve ? curve.canvas.clientWidth : 0;
+    if (width === 0 || width === curve.drawnWidth) continue;
+    drawEnvelope(curve.canvas, curve.levels, colour);
+    curve.drawnWidth = width;
+  }
 }
 
 export function buildRows() {
@@ -192,6 +266,7 @@ export function buildRows() {
     byId('no-samples').hidden = false;
     return;
   }
+  if (songPlayed) addSongColumns();
   const body = document.createDocumentFragment();
   samples.forEach((sample, index) => {
     const row = buildRow(sample, index);
@@ -200,6 +275,7 @@ export function buildRows() {
   });
   byId('rows').append(body);
   byId('samples').hidden = false;
+  window.addEventListener('resize', drawEnvelopes);
   const longest = Math.max(...samples.map((sample) => sample.name.length));
   document.documentElement.style.setProperty('--name-chars', String(longest));
 }

@@ -9,10 +9,13 @@ cd "$(dirname "$0")/../.."
 
 export VOXTRAWL_BUILD_DIR=${VOXTRAWL_BUILD_DIR:-build}
 cli="$VOXTRAWL_BUILD_DIR/cli/voxtrawl-cli"
-if [ ! -x "$cli" ]; then
-    echo "50-browser: $cli is missing; build the native tree first" >&2
-    exit 1
-fi
+# The command, and the engine's envelope frame by frame for the page's own.
+for program in "$cli" "$VOXTRAWL_BUILD_DIR/tests/voxtrawl_envelope_frames"; do
+    if [ ! -x "$program" ]; then
+        echo "50-browser: $program is missing; build the native tree first" >&2
+        exit 1
+    fi
+done
 
 # The page's modules, and the one script the build joins them into.
 for module in report/script/*.mjs "$VOXTRAWL_BUILD_DIR/report/generated/report_page.js"; do

@@ -49,6 +49,16 @@ function instrument() {
     this.addEventListener('ended', () => { audio.active--; audio.ended++; });
     return start.apply(this, args);
   };
+  // What gains are told to do, curves copied, with the context's time.
+  audio.automation = [];
+  for (const name of ['setValueCurveAtTime', 'setValueAtTime', 'linearRampToValueAtTime']) {
+    const original = AudioParam.prototype[name];
+    AudioParam.prototype[name] = function (...args) {
+      audio.automation.push({ name, args: args.map((arg) => (ArrayBuffer.isView(arg) ? Array.from(arg) : arg)),
+        now: audio.contexts.at(-1)?.currentTime });
+      return original.apply(this, args);
+    };
+  }
   const drawn = new WeakSet();
   let drawnCount = 0;
   window.__canvases = { drawn, count: () => drawnCount };

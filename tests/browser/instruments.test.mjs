@@ -8,7 +8,7 @@ import { after, before, describe, test } from 'node:test';
 import { pathToFileURL } from 'node:url';
 
 import { launchBrowser, openPage } from './browser.mjs';
-import { DEMO_ROM, REPO, cli, instrument, listed, makeSpc, tempDir } from './support.mjs';
+import { DEMO_ROM, REPO, chipEnvelope, cli, instrument, keyedSpc, listed, makeSpc, tempDir } from './support.mjs';
 
 let browser;
 let work;
@@ -90,6 +90,109 @@ describe('SPC snapshot page', () => {
     assert.equal(whole.loopStart, 0);
     await page.keyboard.press('Escape');
     await page.click('#loop + .track');
+  });
+});
+
+describe('what the song played', () => {
+  // Entry by entry: the setting its voice is keyed with (null: never keyed),
+  // and the shape its envelope must have where the listing times it.
+  const SETTINGS = [
+    { what: 'ADSR A10 D7, held at SL6', adsr1: 0xfa, adsr2: 0xc0, gain: 0 },
+    { what: 'ADSR A14 D0, SL1 falling at SR15', adsr1: 0x8e, adsr2: 0x2f, gain: 0 },
+    null,
+    { what: 'GAIN bent line up, rate 10', adsr1: 0, adsr2: 0, gain: 0xea },
+    { what: 'GAIN direct $4F', adsr1: 0, adsr2: 0, gain: 0x4f },
+  ];
+  let page;
+  let context;
+  let entries;
+
+  before(async () => {
+    const spc = path.join(work, 'keyed.spc');
+    fs.writeFileSync(spc, keyedSpc(SETTINGS));
+    entries = listed(spc, ['--play', '2']).samples.filter((sample) => sample.directorySource !== 'playback');
+    cli(['report', spc, '--play', '2']);
+    ({ page, context } = await openPage(browser, pathToFileURL(path.join(work, 'keyed.html'))));
+  });
+
+  after(async () => { await context?.close(); });
+
+  const shownRows = () => page.$$eval('#rows tr:not([hidden])', (trs) => trs.map((tr) =>
+    [tr.querySelector('td.number').textContent, tr.querySelector('td.key-ons').textContent,
+      Boolean(tr.querySelector('td.envelope canvas'))]));
+
+  test('keys and curves as list --json has them; the filter keeps the entries the song keyed', async () => {
+    const row = (sample) => [sample.index.toString(16).toUpperCase().padStart(2, '0'), String(sample.keyOns),
+      sample.envelope !== null];
+    assert.deepEqual(await shownRows(), entries.map(row));
+    await page.click('#played');
+    assert.deepEqual(await shownRows(), entries.filter((sample) => sample.keyOns > 0).map(row));
+    assert.deepEqual((await shownRows()).map((r) => r[0]), ['00', '01', '03', '04']);
+    await page.click('#played');
+    const { seconds, keyOns, entriesKeyed } = listed(path.join(work, 'keyed.spc'), ['--play', '2']).play;
+    assert.match(await page.$eval('header', (h) => h.innerText),
+      new RegExp(`Song played\\s+${seconds.toFixed(3)} s: ${keyOns} key-ons of ${entriesKeyed} entries`));
+  });
+
+  // The level the page's envelope gain gives `seconds` after key-on.
+  const levelOf = ({ args: [curve, , duration] }, seconds) => {
+    const at = Math.min(1, seconds / duration) * (curve.length - 1);
+    const i = Math.floor(at);
+    return i >= curve.length - 1 ? curve.at(-1) : curve[i] + (curve[i + 1] - curve[i]) * (at - i);
+  };
+  const near = (got, expected, what) => assert.ok(Math.abs(got - expected) < 0.03, `${what}: ${got}, not ${expected}`);
+
+  test('a held note follows the engine\'s envelope frame by frame: full at the attack, the sustain level after the decay',
+    async () => {
+      for (const [i, setting] of SETTINGS.entries()) {
+        if (!setting) continue;
+        const { attack, decay, sustainLevel, sustainDecay } = entries[i].envelope;
+        await page.click(`#rows tr:nth-child(${i + 1}) td.number`);
+        await page.evaluate(() => { window.__audio.automation = []; });
+        await page.keyboard.down('z');
+        await page.keyboard.up('z');
+        const curve = await page.evaluate(() => window.__audio.automation.find((a) => a.name === 'setValueCurveAtTime'));
+        assert.ok(curve, setting.what);
+        near(levelOf(curve, 0), 0, `${setting.what} at key-on`);
+        // The listing's times are rounded to milliseconds; frame by frame from 2 ms before to 1 ms after.
+        const peak = (t) => Math.max(...Array.from({ length: 97 }, (_, k) => levelOf(curve, t + (k - 64) / 32000)));
+        if (attack !== null) near(peak(attack), 1, `${setting.what} at the attack's end`);
+        if (attack !== null) near(levelOf(curve, attack / 2), setting.adsr1 ? 0.5 : levelOf(curve, attack / 2), 'linear');
+        if (decay !== null) near(levelOf(curve, attack + decay), sustainLevel, `${setting.what} at the decay's end`);
+        const later = (attack ?? 0) + (decay ?? 0) + (sustainDecay ?? 1);
+        near(levelOf(curve, later), sustainDecay === null ? sustainLevel : 0, `${setting.what} later`);
+        // Frame by frame, the engine's own envelope (a point a frame for these short ones).
+        const [values, , duration] = curve.args;
+        assert.equal(Math.round(duration * 32000), values.length - 1, setting.what);
+        const engine = chipEnvelope(setting, values.length - 1);
+        const differ = engine.findIndex((level, f) => Math.abs(level - values[f + 1]) > 1e-6);
+        assert.equal(differ, -1, `${setting.what}: frame ${differ + 1}`);
+      }
+    });
+
+  test('letting go of a held note key or curve releases it from its level, 8 of 2047 a chip frame', async () => {
+    await page.click('#rows tr:nth-child(1) td.number');
+    await page.keyboard.down('z');
+    await page.waitForTimeout(200);
+    await page.evaluate(() => { window.__audio.automation = []; });
+    await page.keyboard.up('z');
+    assert.equal(await page.textContent('#status'), 'Stopped');
+    const [from, to] = await page.evaluate(() => window.__audio.automation);
+    assert.deepEqual([from.name, to.name, to.args[0]], ['setValueAtTime', 'linearRampToValueAtTime', 0]);
+    near(from.args[0], entries[0].envelope.sustainLevel, 'the level let go of');
+    const frames = (to.args[1] - from.args[1]) * 32000;
+    assert.ok(Math.abs(frames - (from.args[0] * 2047) / 8) <= 1, `released in ${frames} frames`);
+    await page.waitForFunction(() => window.__audio.active === 0);
+ 
+    // Pressing a curve with the mouse is a held note too.
+    const curve = await page.$('#rows tr:nth-child(2) td.envelope canvas');
+    await curve.hover();
+    await page.mouse.down();
+    assert.match(await page.textContent('#status'), /^Playing #01/);
+    await page.mouse.up();
+    const names = await page.evaluate(() => window.__audio.automation.slice(2).map((a) => a.name));
+    assert.deepEqual(names, ['setValueCurveAtTime', 'setValueAtTime', 'linearRampToValueAtTime']);
+    await page.waitForFunction(() => window.__audio.active === 0);
   });
 });
 

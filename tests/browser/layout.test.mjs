@@ -10,7 +10,7 @@ import { createRequire } from 'node:module';
 import { pathToFileURL } from 'node:url';
 
 import { launchBrowser, openPage } from './browser.mjs';
-import { DEMO_ROM, cli, instrument, listed, makeSpc, tempDir, withPageData } from './support.mjs';
+import { DEMO_ROM, cli, instrument, keyedSpc, listed, makeSpc, tempDir, withPageData } from './support.mjs';
 
 let browser;
 let work;
@@ -21,6 +21,9 @@ before(async () => {
   work = tempDir('voxtrawl-layout-');
   const spc = path.join(work, 'song.spc');
   fs.writeFileSync(spc, makeSpc());
+  // A song that keys two of its three entries, one with ADSR, one with GAIN.
+  const song = path.join(work, 'keyed.spc');
+  fs.writeFileSync(song, keyedSpc([{ adsr1: 0x8e, adsr2: 0x2f, gain: 0 }, null, { adsr1: 0, adsr2: 0, gain: 0xea }]));
   const tiny = path.join(work, 'tiny.sfc');
   // One-block runs: with --min-run 0 each is a sample without PCM.
   fs.writeFileSync(tiny, Buffer.from([0x81, 1, 1, 1, 1, 1, 1, 1, 1, 0x01, 1, 1, 1, 1, 1, 1, 1, 1]));
@@ -36,7 +39,7 @@ before(async () => {
   // A ROM whose name is that of its first sample's file.
   const one = path.join(work, '1.sfc');
   fs.copyFileSync(DEMO_ROM, one);
-  for (const [name, input, args] of [['rom', DEMO_ROM, []], ['spc', spc, []], ['brr', brr, []], ['short', short, []],
+  for (const [name, input, args] of [['rom', DEMO_ROM, []], ['spc', spc, []], ['song', song, ['--play', '1']], ['brr', brr, []], ['short', short, []],
     ['one', one, []],
     ['tiny', tiny, ['--min-run', '0']], ['empty', empty, []]]) {
     pages[name] = path.join(work, `${name}.html`);
@@ -70,13 +73,13 @@ const rowBoxes = (page) => page.$$eval('#rows tr', (trs) => trs.map((tr) => {
     .filter((e) => e.scrollWidth > e.clientWidth).map((e) => e.textContent)
     .concat([...tr.querySelectorAll('td.actions .button')].filter((b) => box(b).right > actions.right + 0.5
       || box(b).bottom > actions.bottom + 0.5).map((b) => b.textContent));
-  return { play: box(tr.querySelector('button.play')), wave: box(tr.querySelector('canvas')), clipped,
+  return { play: box(tr.querySelector('button.play')), wave: box(tr.querySelector('td.wave canvas')), clipped,
     addresses: [...tr.querySelectorAll('td.offset')].map((td) => [td.innerText.replace(/\s+/g, ' '), td.title]) };
 }));
 
 describe('layout at phone and desktop widths', () => {
   for (const width of [390, 768, 1024, 1280, 1440]) {
-    for (const kind of ['rom', 'spc', 'brr']) {
+    for (const kind of ['rom', 'spc', 'song', 'brr']) {
       test(`${kind} page at ${width} px: controls on screen, waveforms shown, texts whole`, async () => {
         const { page, context, seen } = await open(kind, width);
         assert.deepEqual(seen.errors, []);
@@ -91,10 +94,15 @@ describe('layout at phone and desktop widths', () => {
           for (const [text, title] of row.addresses) {
             // ROM: offset and SNES address both shown; SPC: the audio RAM address.
             const pattern = { rom: /^0x[0-9A-F]{6} \$[0-9A-F]{2}:[0-9A-F]{4}$/, spc: /^\$[0-9A-F]{4}$/, brr: /^0x[0-9A-F]{6}$/ };
-            assert.match(text, pattern[kind]);
+            assert.match(text, pattern[kind === 'song' ? 'spc' : kind]);
             assert.equal(title.replace(/[()]|SNES /g, ''), text);
           }
         }
+        // An SPC's song is played: its key-ons and (where keyed) envelope curves are on view.
+        const onView = (selector) => page.$$eval(selector, (es) =>
+          es.filter((e) => e.checkVisibility() && e.getBoundingClientRect().width > 0).length);
+        assert.deepEqual([await onView('#rows td.key-ons'), await onView('#rows td.envelope canvas')],
+          { spc: [3, 0], song: [3, 2] }[kind] ?? [0, 0], 'keys and curves');
         // Only a ROM has two decoders to choose from, and runs found by a scan.
         assert.equal(await visible(page, '#decoder-field'), kind === 'rom');
         const header = await page.$eval('header', (h) => h.innerText);

@@ -10,6 +10,8 @@ export const REPO = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '
 export const BUILD = path.resolve(REPO, process.env.VOXTRAWL_BUILD_DIR || 'build');
 export const CLI = process.env.VOXTRAWL_CLI || path.join(BUILD, 'cli', 'voxtrawl-cli');
 export const DEMO_ROM = path.join(REPO, 'assets', 'demo.sfc');
+// The chip envelope of the engine, frame by frame (tests/envelope_frames.cpp).
+export const ENVELOPE_FRAMES = path.join(BUILD, 'tests', 'voxtrawl_envelope_frames');
 
 export function tempDir(prefix = 'voxtrawl-page-') {
   return fs.mkdtempSync(path.join(os.tmpdir(), prefix));
@@ -17,6 +19,12 @@ export function tempDir(prefix = 'voxtrawl-page-') {
 
 export function cli(args, cwd) {
   return execFileSync(CLI, args, { cwd, encoding: 'utf8', stdio: ['ignore', 'pipe', 'pipe'] });
+}
+
+// The engine's envelope level after each of `frames` frames from key-on.
+export function chipEnvelope({ adsr1, adsr2, gain }, frames) {
+  return JSON.parse(execFileSync(ENVELOPE_FRAMES, [adsr1, adsr2, gain, frames].map(String), { encoding: 'utf8',
+    maxBuffer: 1 << 28 }));
 }
 
 // The stored samples of `list --json`.
@@ -114,4 +122,30 @@ export function withPageData(html, change) {
   change(data);
   const escaped = JSON.stringify(data).replace(/[<>&]/g, (c) => `\\u${c.charCodeAt(0).toString(16).padStart(4, '0')}`);
   return html.replace(pattern, () => open + escaped + close);
+}
+
+// A snapshot whose code keys voice v on entry v's setting: each voice's
+// DSP registers are in the snapshot, a program at $0400 writes KON and
+// waits. Entry i of `settings` ({ adsr1, adsr2, gain }, or null: never
+// keyed) plays a looped tone of its own.
+export function keyedSpc(settings) {
+  const { file, aram, entry } = spcSkeleton();
+  const dsp = (register, value) => { file[0x10100 + register] = value; };
+  let keys = 0;
+  settings.forEach((setting, v) => {
+    const start = 0x0800 + 0x100 * v;
+    instrument(10, true, 16 + 4 * v).copy(file, aram + start);
+    entry(v, start, start + 27);
+    if (!setting) return;
+    for (const [register, value] of [[0, 127], [1, 127], [3, 0x10], [4, v], [5, setting.adsr1], [6, setting.adsr2],
+      [7, setting.gain]]) dsp(0x10 * v + register, value);
+    keys |= 1 << v;
+  });
+  dsp(0x0c, 127);
+  dsp(0x1c, 127);
+  dsp(0x6c, 0x20);  // no echo writes into the program
+  file.writeUInt16LE(0x0400, 0x25);  // PC
+  file[0x2b] = 0xef;  // SP
+  Buffer.from([0x8f, 0x4c, 0xf2, 0x8f, keys, 0xf3, 0x2f, 0xfe]).copy(file, aram + 0x0400);
+  return file;
 }
