@@ -4,11 +4,8 @@
 
 #include <cstdint>
 
-#include <nlohmann/json.hpp>
-
+#include "cli/ordered_json.h"
 #include "cli/sample_options.h"
-
-using OrderedJson = nlohmann::ordered_json;
 
 // decoder, mapping, copierHeader, and for SPCs directory and directorySource.
 void AddSetFields(const SampleSet& set, OrderedJson& listing);

@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "cli/sample_rows.h"
+#include "cli/ordered_json.h"
+#include "engine/inputs/sample_set.h"
 #include "engine/song/song_play.h"
 
 // keyOns, firstKeyOn, envelope, envelopes and notes of a directory entry,
