@@ -83,6 +83,9 @@ private:
     // A op= operand, in one of the forms of Spc700Mode.
     template <int Op, int Mode>
     void Alu();
+    // memory op= value, the last steps of the three forms below.
+    template <int Op>
+    void AluToMemory(uint16_t address, uint8_t value);
     // dp op= #imm.
     template <int Op>
     void AluImmediateToDp();

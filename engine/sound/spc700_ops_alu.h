@@ -24,12 +24,18 @@ void Spc700<Bus>::Alu() {
 
 template <class Bus>
 template <int Op>
+void Spc700<Bus>::AluToMemory(uint16_t address, uint8_t value) {
+    uint8_t result = f_.Apply(Op, Read(address), value);
+    if (Op == 3) Idle();  // CMP reads but does not write back
+    else Write(address, result);
+}
+
+template <class Bus>
+template <int Op>
 void Spc700<Bus>::AluImmediateToDp() {
     uint8_t value = Fetch();
     uint16_t address = AddrDp();
-    uint8_t result = f_.Apply(Op, Read(address), value);
-    if (Op == 3) Idle();
-    else Write(address, result);
+    AluToMemory<Op>(address, value);
 }
 
 template <class Bus>
@@ -37,9 +43,7 @@ template <int Op>
 void Spc700<Bus>::AluDpToDp() {
     uint8_t value = Read(AddrDp());
     uint16_t address = AddrDp();
-    uint8_t result = f_.Apply(Op, Read(address), value);
-    if (Op == 3) Idle();
-    else Write(address, result);
+    AluToMemory<Op>(address, value);
 }
 
 template <class Bus>
@@ -48,9 +52,7 @@ void Spc700<Bus>::AluIndirectPair() {
     DummyFetch();
     uint8_t value = Read(Page(y_));
     uint16_t address = Page(x_);
-    uint8_t result = f_.Apply(Op, Read(address), value);
-    if (Op == 3) Idle();
-    else Write(address, result);
+    AluToMemory<Op>(address, value);
 }
 
 template <class Bus>
